@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the project (with all set-up) and runs every test: the native tests of the
+# stand-ins, then the Python test suite. Extra arguments go to pytest.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/build.sh
+
+PYBIND11_DIR=$(.venv/bin/python -c 'import pybind11; print(pybind11.get_cmake_dir())')
+.venv/bin/cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DMODKYRIF_NATIVE_TESTS=ON -DPython_EXECUTABLE="$PWD/.venv/bin/python" \
+  -Dpybind11_DIR="$PYBIND11_DIR" >/dev/null
+.venv/bin/cmake --build build/native --target native_tests -j 2
+(cd build/native && ../../.venv/bin/ctest --output-on-failure)
+
+cd tests
+exec ../.venv/bin/python -m pytest -q "$@"

@@ -1,0 +1,70 @@
+#pragma once
+#include <Python.h>
+
+#include <cxxabi.h>
+#include <exception>
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+namespace tav::qel::bindings {
+
+// Runs f with the interpreter lock released and takes the lock back before it
+// returns or rethrows f's exception. The lock is taken back in ordinary code, never
+// in a destructor: a daemon thread that comes back while the interpreter is
+// finalising is ended by the interpreter (pthread_exit), and that unwinding is only
+// safe outside destructors. f must not touch Python objects.
+template <class F>
+auto withoutGil(F&& f) -> std::invoke_result_t<F&> {
+    using R = std::invoke_result_t<F&>;
+    PyThreadState* state = PyEval_SaveThread();
+    std::exception_ptr error;
+    if constexpr (std::is_void_v<R>) {
+        try {
+            f();
+        } catch (abi::__forced_unwind&) {
+            throw;
+        } catch (...) {
+            error = std::current_exception();
+        }
+        PyEval_RestoreThread(state);
+        if (error) {
+            std::rethrow_exception(error);
+        }
+    } else {
+        std::optional<R> result;
+        try {
+            result.emplace(f());
+        } catch (abi::__forced_unwind&) {
+            throw;
+        } catch (...) {
+            error = std::current_exception();
+        }
+        PyEval_RestoreThread(state);
+        if (error) {
+            std::rethrow_exception(error);
+        }
+        return std::move(*result);
+    }
+}
+
+// Wraps a member function so that the native call runs with the lock released:
+// arguments are converted before and the result after, with the lock held.
+template <auto Member>
+struct WithoutGilCall;
+
+template <class C, class R, class... A, R (C::*Member)(A...)>
+struct WithoutGilCall<Member> {
+    static R call(C& self, A... args) {
+        return withoutGil([&]() -> R { return (self.*Member)(std::forward<A>(args)...); });
+    }
+};
+
+template <class C, class R, class... A, R (C::*Member)(A...) const>
+struct WithoutGilCall<Member> {
+    static R call(const C& self, A... args) {
+        return withoutGil([&]() -> R { return (self.*Member)(std::forward<A>(args)...); });
+    }
+};
+
+}  // namespace tav::qel::bindings

@@ -1,0 +1,2 @@
+#pragma once
+#define KYRIF_API __attribute__((visibility("default")))
