@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,8 @@ public:
     virtual bool keyEqualsEntity(const DataEntityBase& other) const = 0;
     // True when the type has key fields at all.
     virtual bool hasKeyEntity() const = 0;
+    // Hash of the key fields: equal keys give equal hashes.
+    virtual std::size_t keyHash() const = 0;
     // Copies every field of other into this sample; throws QelException when
     // other is of another type.
     virtual void assignEntity(const DataEntityBase& other) = 0;
