@@ -1,0 +1,17 @@
+// Entry of the middleware's Python module.
+#include "Definitions.hpp"
+
+PYBIND11_MODULE(pyqelcpp, m) {
+    m.doc() = "Python binding of the QEL middleware";
+    pyqelcpp::define_exceptions(m);
+    pyqelcpp::define_uri(m);
+    pyqelcpp::define_qos(m);
+    pyqelcpp::define_pubsub(m);
+    pyqelcpp::define_data_access(m);
+    pyqelcpp::define_qel(m);
+    pyqelcpp::define_server(m);
+    pyqelcpp::define_binding_support(m);
+    pyqelcpp::define_futures(m);
+    pyqelcpp::define_factory(m);
+    pyqelcpp::install_lifecycle(m);
+}
