@@ -1,0 +1,45 @@
+#pragma once
+// Timeouts of the middleware's waits.
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+namespace tav::qel::embedded {
+
+// A point in time a wait gives up at. Negative timeouts are no wait at all; a
+// timeout too long to be added to the clock (more than about thirty years) is a
+// wait without end rather than an overflow.
+class Deadline {
+public:
+    explicit Deadline(std::chrono::milliseconds timeout)
+        : unbounded_(timeout.count() > kUnboundedMs),
+          at_(std::chrono::steady_clock::now() +
+              std::chrono::milliseconds(timeout.count() < 0 || unbounded_ ? 0 : timeout.count())) {}
+
+    // Waits until done() holds or the deadline passes; returns done().
+    template <class Done>
+    bool wait(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, Done done) const {
+        if (unbounded_) {
+            cv.wait(lock, done);
+            return true;
+        }
+        return cv.wait_until(lock, at_, done);
+    }
+
+private:
+    static constexpr long long kUnboundedMs = 1000LL * 60 * 60 * 24 * 365 * 30;
+    bool unbounded_;
+    std::chrono::steady_clock::time_point at_;
+};
+
+inline std::string millisecondsText(std::chrono::milliseconds timeout) {
+    return std::to_string(timeout.count()) + " ms";
+}
+
+// Seconds since the epoch, the unit of source timestamps.
+inline double nowSeconds() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace tav::qel::embedded

@@ -1,0 +1,113 @@
+#pragma once
+// The engine's side of one subscriber: its bounded queue, the latest sample of
+// every instance it received, its handlers and its dispatcher thread. Every member
+// is guarded by the topic's mutex.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "Topic.hpp"
+#include "tav/qel/ps/detail/EntityCores.hpp"
+
+namespace tav::qel::embedded {
+
+// One handler subscription. The sink is kept here once and never copied; it is
+// released by whoever drops the last reference, never under a lock.
+struct HandlerEntry {
+    enum class Kind { Polled, Async, Notifier };
+    HandlerEntry(Kind handlerKind, ps::detail::EventSelection handlerSelection,
+                 std::shared_ptr<ps::detail::EventSink> eventSink, std::shared_ptr<ps::detail::NotifySink> notifySink)
+        : kind(handlerKind),
+          selection(std::move(handlerSelection)),
+          sink(std::move(eventSink)),
+          notifier(std::move(notifySink)) {}
+
+    const Kind kind;
+    const ps::detail::EventSelection selection;
+    const std::shared_ptr<ps::detail::EventSink> sink;
+    const std::shared_ptr<ps::detail::NotifySink> notifier;
+    // Cleared (under the topic mutex) when the subscription ends: no new delivery starts.
+    std::atomic<bool> active{true};
+    // Threads running this handler right now (topic mutex).
+    std::vector<std::thread::id> runningOn;
+};
+
+class SubscriberState : public std::enable_shared_from_this<SubscriberState> {
+public:
+    SubscriberState(std::shared_ptr<Topic> topic, std::size_t depth);
+    ~SubscriberState();
+
+    Topic& topic() { return *topic_; }
+    const std::shared_ptr<Topic>& topicPtr() const { return topic_; }
+
+    // Publishing side, topic mutex held.
+    bool full() const { return queue_.size() >= depth_; }
+    void enqueue(std::unique_ptr<ps::DataEntityBase> copy, double timestamp);
+
+    // ClosedException when closed or shut down.
+    void ensureOpen();
+
+    // Reading side.
+    std::vector<ps::detail::Received> take(std::size_t maxCount);
+    std::shared_ptr<ps::DataEntityBase> latest(const ps::DataEntityBase& key);
+    std::vector<ps::detail::Received> takeMatching(const ps::detail::EventSelection& selection, std::size_t maxCount,
+                                                   std::chrono::milliseconds timeout);
+    std::size_t poll(std::size_t maxCount, std::chrono::milliseconds timeout);
+
+    std::unique_ptr<ps::Subscription> addHandler(std::shared_ptr<HandlerEntry> entry);
+    // Ends one subscription: no new delivery, then waits for a running one on
+    // another thread.
+    void removeHandler(const std::shared_ptr<HandlerEntry>& entry);
+
+    // Stops deliveries, wakes every waiting call, joins the dispatcher (unless
+    // called from it) and releases every handler. Harmless when repeated.
+    void close();
+    // Shutdown of the middleware: wakes waiting calls; mutex held.
+    void wakeAll();
+
+private:
+    struct InstanceSlot {
+        std::unique_ptr<ps::DataEntityBase> key;
+        std::shared_ptr<ps::DataEntityBase> latest;
+    };
+
+    void checkOpen() const;  // mutex held
+    InstanceSlot* findInstance(const ps::DataEntityBase& key, std::size_t hash);
+    void startDispatcher();  // mutex held
+    void runDispatcher();
+    void dispatchLoop(std::unique_lock<std::mutex>& lock);
+    void unmark(HandlerEntry& entry);  // mutex held
+    void waitUntilIdle(const std::vector<std::shared_ptr<HandlerEntry>>& entries);
+    void report(const char* what) const;
+
+    const std::shared_ptr<Topic> topic_;
+    const std::size_t depth_;
+    std::deque<ps::detail::Received> queue_;
+    std::unordered_multimap<std::size_t, InstanceSlot> instances_;
+    std::uint64_t receivedSeq_ = 0;
+    std::uint64_t notifiedSeq_ = 0;
+
+    std::vector<std::shared_ptr<HandlerEntry>> handlers_;
+    std::size_t asyncCount_ = 0;
+    std::size_t notifierCount_ = 0;
+
+    std::condition_variable readCv_;
+    std::size_t readersWaiting_ = 0;
+    std::condition_variable dispatchCv_;
+    bool dispatcherWaiting_ = false;
+    std::condition_variable idleCv_;
+    std::size_t idleWaiters_ = 0;
+
+    std::thread dispatcher_;
+    std::thread::id dispatcherId_;
+    bool stopDispatcher_ = false;
+    bool closed_ = false;
+
+    friend class SubscriptionImpl;
+};
+
+}  // namespace tav::qel::embedded
