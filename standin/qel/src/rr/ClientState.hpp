@@ -1,0 +1,63 @@
+#pragma once
+// A client of one service endpoint: sends requests, tracks them until they complete,
+// and owns the connection listeners registered through it.
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ListenerRecord.hpp"
+#include "Pending.hpp"
+#include "tav/qel/BoostThread.hpp"
+#include "tav/qel/Qel.hpp"
+#include "tav/qel/rr/ListenerRegistration.hpp"
+#include "tav/qel/rr/detail/Request.hpp"
+
+namespace tav::qel::embedded::reqrep {
+
+struct EngineState;
+class ServicePort;
+
+class ClientState : public std::enable_shared_from_this<ClientState> {
+public:
+    ClientState(std::shared_ptr<EngineState> engine, std::weak_ptr<tav::qel::Qel> qel,
+                std::shared_ptr<ServicePort> port, std::chrono::milliseconds replyTime);
+    ~ClientState();
+    ClientState(const ClientState&) = delete;
+    ClientState& operator=(const ClientState&) = delete;
+
+    boost::future<std::string> call(tav::qel::rr::detail::Request request);
+    std::string callSync(tav::qel::rr::detail::Request request);
+    boost::future<void> asyncConnect();
+    tav::qel::rr::ListenerRegistration registerConnectionListener(std::function<void(bool)> listener);
+    std::shared_ptr<tav::qel::Qel> qel() const { return qel_.lock(); }
+    // Fails every pending operation with ClosedException and releases the listeners;
+    // later operations fail at once.
+    void close();
+
+    const std::string& endpoint() const noexcept;
+    std::chrono::milliseconds replyTime() const noexcept { return replyTime_; }
+    ServicePort& port() noexcept { return *port_; }
+    EngineState& engine() noexcept { return *engine_; }
+    // Forgets a pending operation that completed.
+    void untrack(Pending& pending);
+
+private:
+    void track(const std::shared_ptr<Pending>& pending);
+    void forget(const std::shared_ptr<ListenerRecord>& listener);
+    void throwIfClosed();
+
+    const std::shared_ptr<EngineState> engine_;
+    const std::weak_ptr<tav::qel::Qel> qel_;
+    const std::shared_ptr<ServicePort> port_;
+    const std::chrono::milliseconds replyTime_;
+
+    std::mutex mutex_;
+    bool closed_ = false;
+    PendingList pending_;
+    std::vector<std::shared_ptr<ListenerRecord>> listeners_;
+};
+
+}  // namespace tav::qel::embedded::reqrep

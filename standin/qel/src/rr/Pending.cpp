@@ -1,0 +1,118 @@
+#include "Pending.hpp"
+
+#include "ClientState.hpp"
+#include "EngineState.hpp"
+#include "ServicePort.hpp"
+#include "tav/qel/QelException.hpp"
+
+namespace tav::qel::embedded::reqrep {
+
+Pending::Pending(std::shared_ptr<ClientState> client) : client_(std::move(client)) {}
+
+Pending::~Pending() = default;
+
+bool Pending::fail(std::exception_ptr error) {
+    if (!claim()) {
+        return false;
+    }
+    detach();
+    deliverError(std::move(error));
+    return true;
+}
+
+void Pending::expire() {
+    if (claimed()) {
+        return;
+    }
+    fail(std::make_exception_ptr(tav::qel::TimeoutException(timeoutText())));
+}
+
+void Pending::detach() {
+    client_->engine().timer.disarm(*this);
+    client_->untrack(*this);
+    client_->port().unlink(*this);
+}
+
+Call::Call(std::shared_ptr<ClientState> client, tav::qel::rr::detail::Request request, Mode mode)
+    : Pending(std::move(client)), request_(std::move(request)), mode_(mode) {
+    if (mode_ == Mode::Promised) {
+        promise_.emplace();
+    }
+}
+
+Call::~Call() = default;
+
+boost::future<std::string> Call::future() { return promise_->get_future(); }
+
+bool Call::succeed(std::string reply) {
+    if (!claim()) {
+        return false;
+    }
+    detach();
+    if (mode_ == Mode::Promised) {
+        promise_->set_value(std::move(reply));
+        return true;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        reply_ = std::move(reply);
+        finished_ = true;
+    }
+    done_.notify_all();
+    return true;
+}
+
+void Call::deliverError(std::exception_ptr error) {
+    if (mode_ == Mode::Promised) {
+        promise_->set_exception(std::move(error));
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        error_ = std::move(error);
+        finished_ = true;
+    }
+    done_.notify_all();
+}
+
+std::string Call::wait(Clock::time_point deadline) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!done_.wait_until(lock, deadline, [this] { return finished_; })) {
+        lock.unlock();
+        expire();
+        lock.lock();
+        // Whoever completed the call first delivers its outcome now, if not yet.
+        done_.wait(lock, [this] { return finished_; });
+    }
+    if (error_) {
+        std::rethrow_exception(error_);
+    }
+    return std::move(reply_);
+}
+
+std::string Call::timeoutText() const {
+    return "no reply to " + request_.command + " from " + client_->endpoint() + " within " +
+           std::to_string(client_->replyTime().count()) + " ms";
+}
+
+ConnectWait::ConnectWait(std::shared_ptr<ClientState> client) : Pending(std::move(client)) {}
+
+ConnectWait::~ConnectWait() = default;
+
+bool ConnectWait::succeed() {
+    if (!claim()) {
+        return false;
+    }
+    detach();
+    promise_.set_value();
+    return true;
+}
+
+void ConnectWait::deliverError(std::exception_ptr error) { promise_.set_exception(std::move(error)); }
+
+std::string ConnectWait::timeoutText() const {
+    return "service " + client_->endpoint() + " not reachable within " +
+           std::to_string(client_->replyTime().count()) + " ms";
+}
+
+}  // namespace tav::qel::embedded::reqrep
