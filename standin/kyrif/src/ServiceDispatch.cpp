@@ -1,7 +1,5 @@
 #include "ServiceDispatch.hpp"
 
-#include <cxxabi.h>
-
 #include <memory>
 
 #include "kyrif/KyrCmds.hpp"
@@ -59,27 +57,11 @@ Service& serviceOf(tav::qel::rr::RrEntity& entity, const char* typeName) {
 }  // namespace
 
 boost::future<std::string> dispatchSync(tav::qel::rr::RrEntity& service, const Request& request) {
-    try {
-        return boost::make_ready_future(invoke(serviceOf<KyrCmds>(service, "kyrif::KyrCmds"), request));
-    } catch (abi::__forced_unwind&) {
-        throw;  // a thread being ended must unwind
-    } catch (...) {
-        return boost::make_exceptional_future<std::string>(boost::current_exception());
-    }
+    return boost::make_ready_future(invoke(serviceOf<KyrCmds>(service, "kyrif::KyrCmds"), request));
 }
 
 boost::future<std::string> dispatchAsync(tav::qel::rr::RrEntity& service, const Request& request) {
-    try {
-        auto reply = invoke(serviceOf<AsyncKyrCmds>(service, "kyrif::AsyncKyrCmds"), request);
-        if (!reply.valid()) {
-            throw tav::qel::QelException("kyrif::AsyncKyrCmds::" + request.command + " returned no future");
-        }
-        return reply;
-    } catch (abi::__forced_unwind&) {
-        throw;
-    } catch (...) {
-        return boost::make_exceptional_future<std::string>(boost::current_exception());
-    }
+    return invoke(serviceOf<AsyncKyrCmds>(service, "kyrif::AsyncKyrCmds"), request);
 }
 
 }  // namespace kyrif::detail

@@ -9,9 +9,11 @@
 
 namespace kyrif::detail {
 
-// Both never throw: a failure of the command, an unknown command, a wrong argument
-// or a service of another interface ends as an exceptional future, which the
-// middleware sends back as the error reply.
+// A failure of a synchronous command, an unknown command, a wrong argument or a
+// service of another interface is thrown to the middleware, which sends it back as
+// the error reply: thrown exceptions keep their type (an ExceptionErr stays one),
+// which storing them in a Boost future would not guarantee. An asynchronous
+// command's own failures arrive in the future it returns.
 boost::future<std::string> dispatchSync(tav::qel::rr::RrEntity& service,
                                         const tav::qel::rr::detail::Request& request);
 boost::future<std::string> dispatchAsync(tav::qel::rr::RrEntity& service,
