@@ -2,6 +2,7 @@
 
 #include "ClientState.hpp"
 #include "EngineState.hpp"
+#include "ReplyError.hpp"
 #include "ServicePort.hpp"
 #include "tav/qel/QelException.hpp"
 
@@ -64,7 +65,7 @@ bool Call::succeed(std::string reply) {
 
 void Call::deliverError(std::exception_ptr error) {
     if (mode_ == Mode::Promised) {
-        promise_->set_exception(std::move(error));
+        promise_->set_exception(futureErrorOf(std::move(error)));
         return;
     }
     {
@@ -108,7 +109,7 @@ bool ConnectWait::succeed() {
     return true;
 }
 
-void ConnectWait::deliverError(std::exception_ptr error) { promise_.set_exception(std::move(error)); }
+void ConnectWait::deliverError(std::exception_ptr error) { promise_.set_exception(futureErrorOf(std::move(error))); }
 
 std::string ConnectWait::timeoutText() const {
     return "service " + client_->endpoint() + " not reachable within " +

@@ -22,4 +22,12 @@ std::exception_ptr replyErrorFromCurrent() noexcept {
     }
 }
 
+boost::exception_ptr futureErrorOf(std::exception_ptr error) noexcept {
+    try {
+        throw boost::enable_current_exception(boost::exception_detail::std_exception_ptr_wrapper(std::move(error)));
+    } catch (...) {
+        return boost::current_exception();
+    }
+}
+
 }  // namespace tav::qel::embedded::reqrep
