@@ -324,6 +324,19 @@ void SubscriberState::close() {
         runBlocking([&] { dispatcher.join(); });
     }
     waitUntilIdle(released);
+    // The handlers go with the subscriber even while subscription handles still
+    // exist; one running on this very thread is left to its last owner.
+    std::vector<std::shared_ptr<ps::detail::EventSink>> sinks;
+    std::vector<std::shared_ptr<ps::detail::NotifySink>> notifiers;
+    {
+        std::lock_guard<std::mutex> lock(topic_->mutex);
+        for (const auto& entry : released) {
+            if (entry->runningOn.empty()) {
+                sinks.push_back(std::move(entry->sink));
+                notifiers.push_back(std::move(entry->notifier));
+            }
+        }
+    }
 }
 
 }  // namespace tav::qel::embedded

@@ -28,8 +28,9 @@ struct HandlerEntry {
 
     const Kind kind;
     const ps::detail::EventSelection selection;
-    const std::shared_ptr<ps::detail::EventSink> sink;
-    const std::shared_ptr<ps::detail::NotifySink> notifier;
+    // Emptied when the subscriber closes and no thread runs them (topic mutex).
+    std::shared_ptr<ps::detail::EventSink> sink;
+    std::shared_ptr<ps::detail::NotifySink> notifier;
     // Cleared (under the topic mutex) when the subscription ends: no new delivery starts.
     std::atomic<bool> active{true};
     // Threads running this handler right now (topic mutex).
