@@ -1,4 +1,5 @@
 // Future wrappers of the middleware's pending results and their wait status.
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -49,11 +50,20 @@ void makeComparableWithInt(py::enum_<boost::future_status>& status) {
 }
 
 // Waits with the interpreter lock released, then takes the result: the value, or
-// the stored error rethrown for the registered translators.
+// the stored error rethrown for the registered translators. A Boost promise given
+// a std::exception_ptr stores the pointer itself as the error; the error it points
+// to is rethrown instead, so that it keeps its type (an ExceptionErr stays one).
 template <class R>
 R takeResult(FutureDelegate<R, R>& self) {
     self.wait();
-    return self.future().get();
+    try {
+        return self.future().get();
+    } catch (const std::exception_ptr& stored) {
+        if (!stored) {
+            throw;
+        }
+        std::rethrow_exception(stored);
+    }
 }
 
 }  // namespace
