@@ -374,3 +374,28 @@ def test_publish_on_a_full_queue_waits_and_lets_other_threads_run(kind, factory,
     with pytest.raises(pyqelcpp.TimeoutException):
         road.publish(2, timeout=0.05)
     road.close()
+
+
+def test_dropping_the_subscriber_while_its_handler_runs(kind, factory, endpoint, ps_qos):
+    road = Road(kind, factory, endpoint, ps_qos)
+    running, release, finished = threading.Event(), threading.Event(), threading.Event()
+    seen = []
+
+    def handler(sub, event):
+        seen.append(type(sub).__name__)
+        running.set()
+        release.wait(LONG)
+        finished.set()
+
+    subscription = kind.cls.staticSubscribeAsync(road.sub, kind.cls.staticGetDataEventFilter(), handler)
+    road.publish(1)
+    assert running.wait(LONG)
+    road.sub = None  # the handler's argument is now the subscriber's last reference
+    release.set()
+    assert finished.wait(LONG)
+    road.publish(2)
+    assert wait_until(lambda: len(seen) >= 1)
+    time.sleep(0.1)
+    assert seen == [kind.cls.__name__ + "Subscriber"]
+    del subscription
+    road.pub.close()

@@ -15,6 +15,18 @@
 
 namespace modkyrif {
 
+// The Python object of a subscriber, or None. A subscriber's Python object is its
+// only owner, so a subscriber without one is being destroyed: its destructor is
+// waiting for the handler that asks. The object is held for the handler's call, so
+// that the subscriber cannot go away while the callable uses it.
+template <class T>
+pybind11::object subscriberObject(tav::qel::ps::Subscriber<T>& subscriber) {
+    namespace detail = pybind11::detail;
+    static detail::type_info* const tinfo = detail::get_type_info(typeid(tav::qel::ps::Subscriber<T>));
+    return pybind11::reinterpret_steal<pybind11::object>(
+        detail::find_registered_python_instance(&subscriber, tinfo));
+}
+
 // Handler of data events: calls callable(subscriber, event).
 template <class T>
 class DataEventHandlerAdapter {
@@ -31,6 +43,12 @@ public:
         }
         auto* lent = const_cast<DataEvent*>(&event);
         pybind11::gil_scoped_acquire gil;
+        // A delivery that races with the destruction of its subscriber is dropped
+        // rather than handing the callable an object that is going away.
+        pybind11::object owner = subscriberObject<T>(subscriber);
+        if (!owner) {
+            return;
+        }
         // The wrapper the callable receives: made here so that it can be looked at
         // after the call (the callback's own conversion finds this same object).
         pybind11::object wrapper = pybind11::cast(lent, pybind11::return_value_policy::reference);
@@ -56,7 +74,16 @@ public:
 
     explicit NotifierAdapter(Callback callback) : callback_(std::move(callback)) {}
 
-    void operator()(Subscriber& subscriber) const { callback_(&subscriber); }
+    void operator()(Subscriber& subscriber) const {
+        if (!callback_) {
+            throw std::bad_function_call();
+        }
+        pybind11::gil_scoped_acquire gil;
+        pybind11::object owner = subscriberObject<T>(subscriber);
+        if (owner) {
+            callback_(&subscriber);
+        }
+    }
 
 private:
     Callback callback_;
