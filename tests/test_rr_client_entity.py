@@ -136,3 +136,24 @@ def test_register_service_arguments(factory, endpoint, rr_qos):
     for name in ("svc", "again"):
         assert KyrCmds.KyrCmdsSync.staticGetClient(factory, f"{endpoint}/{name}", rr_qos, {}).Ping() == "pong"
     server.close()
+
+
+@pytest.mark.parametrize("service_module", [KyrCmds.KyrCmdsSyncService, KyrCmds.KyrCmdsAsyncService])
+def test_service_object_is_released_when_the_server_lets_go(factory, endpoint, rr_qos, service_module):
+    # The server drops its implementations with the interpreter lock released;
+    # each must take the lock to release its Python object.
+    import gc
+    import weakref
+
+    server = factory.createServer(endpoint, rr_qos, {})
+    first, second = Pong(), Pong()
+    released = [weakref.ref(first), weakref.ref(second)]
+    service_module.registerService(server, "first", first)
+    service_module.registerService(server, "second", second)
+    del first, second
+    gc.collect()
+    assert all(ref() is not None for ref in released)
+    server.unregisterService("first")
+    server.close()
+    gc.collect()
+    assert [ref() for ref in released] == [None, None]
