@@ -123,11 +123,16 @@ TEST_F(RrCalls, ServiceErrorsReachTheClient) {
 TEST_F(RrCalls, ABrokenPromiseFailsTheRequestInsteadOfHangingIt) {
     auto srv = server();
     auto parked = std::make_shared<boost::promise<std::string>>();
-    srv->registerService("svc", std::make_shared<ProbeService>([&](const Request&) { return parked->get_future(); }),
+    Gate handed;
+    srv->registerService("svc", std::make_shared<ProbeService>([&](const Request&) {
+                             auto future = parked->get_future();
+                             handed.open();
+                             return future;
+                         }),
                          library, asyncType);
     auto c = client(5000ms);
     auto reply = c->call({"Ping", "", nullptr});
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(handed.wait());
     parked.reset();  // the service drops its promise without ever answering
     ASSERT_EQ(reply.wait_for(boost::chrono::seconds(2)), boost::future_status::ready);
     EXPECT_THROW(reply.get(), QelException);

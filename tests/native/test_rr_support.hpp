@@ -94,11 +94,10 @@ inline tav::qel::rr::qos::QoSList replyTime(std::chrono::milliseconds time) {
 class Heard {
 public:
     std::function<void(bool)> listener() {
+        // Notified under the lock, so that the waiter cannot destroy this first.
         return [this](bool reachable) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                events_.push_back(reachable);
-            }
+            std::lock_guard<std::mutex> lock(mutex_);
+            events_.push_back(reachable);
             changed_.notify_all();
         };
     }
@@ -119,10 +118,8 @@ private:
 class Gate {
 public:
     void open() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            open_ = true;
-        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_ = true;
         changed_.notify_all();
     }
     bool wait(std::chrono::milliseconds wait = 5000ms) {

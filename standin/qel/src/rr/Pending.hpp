@@ -28,6 +28,7 @@ public:
     ~Pending() override;
 
     bool claimed() const noexcept { return claimed_.load(std::memory_order_acquire); }
+    ClientState& client() const noexcept { return *client_; }
     // Completes with the error; false when already completed.
     bool fail(std::exception_ptr error);
     // Completes with TimeoutException.

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "ClientState.hpp"
 #include "EngineState.hpp"
 #include "ReplyError.hpp"
 #include "ServicePort.hpp"
@@ -191,15 +192,22 @@ void ServerCore::run(Job& job) {
         return;  // timed out or closed while queued
     }
     boost::future<std::string> reply;
+    std::exception_ptr failure;
     try {
         reply = job.binding->support->invoke(*job.binding->impl, call->request());
     } catch (...) {
-        call->fail(replyErrorFromCurrent());
+        failure = replyErrorFromCurrent();
+    }
+    // The worker lets go of the service before the client hears back: a service
+    // unregistered meanwhile is released by now, here and outside every lock.
+    job.binding.reset();
+    if (failure) {
+        call->fail(std::move(failure));
         return;
     }
     if (!reply.valid()) {
         call->fail(std::make_exception_ptr(
-            tav::qel::QelException("service " + job.binding->port->endpoint() + " returned no future")));
+            tav::qel::QelException("service " + call->client().endpoint() + " returned no future")));
         return;
     }
     if (reply.is_ready()) {
