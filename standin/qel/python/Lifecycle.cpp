@@ -23,7 +23,7 @@ void releaseLockWhileWaiting(const std::function<void()>& wait) {
 
 }  // namespace
 
-void install_lifecycle(py::module_& m) {
+void install_lifecycle(py::module_& /*m*/) {
     tav::qel::setBlockingHook(&releaseLockWhileWaiting);
 
     // The middleware's threads are stopped and joined before the interpreter
@@ -32,7 +32,6 @@ void install_lifecycle(py::module_& m) {
     py::module_::import("atexit").attr("register")(py::cpp_function(
         [] { tav::qel::bindings::withoutGil([] { tav::qel::WexFactory::getInstance().shutdown(); }); },
         py::name("_shutdown_middleware")));
-    (void)m;
 }
 
 }  // namespace pyqelcpp
