@@ -67,12 +67,17 @@ def test_reply_time_limits_a_command(factory, endpoint, module):
 def test_async_connect(factory, endpoint, module):
     server = factory.createServer(endpoint, pyqelcpp.RrQoSList(), {})
     KyrCmds.KyrCmdsSyncService.registerService(server, "svc", Pong())
-    connected = module.staticGetClient(factory, endpoint + "/svc", reply_time(5), {}).asyncConnect()
+    client = module.staticGetClient(factory, endpoint + "/svc", reply_time(5), {})
+    connected = client.asyncConnect()
     assert isinstance(connected, pyqelcpp.VoidFuture)
     assert connected.get() is None
-    nobody = module.staticGetClient(factory, endpoint + "/nobody", reply_time(0.1), {}).asyncConnect()
+    lonely = module.staticGetClient(factory, endpoint + "/nobody", reply_time(0.1), {})
     with pytest.raises(pyqelcpp.TimeoutException):
-        nobody.get()
+        lonely.asyncConnect().get()
+    # A client dropped while it connects fails its connect instead of leaving it pending.
+    dropped = module.staticGetClient(factory, endpoint + "/nobody", reply_time(5), {}).asyncConnect()
+    with pytest.raises(pyqelcpp.ClosedException):
+        dropped.get()
     server.close()
 
 
