@@ -3,6 +3,7 @@
 
 #include <limits>
 
+#include "tav/qel/BlockingHook.hpp"
 #include "tav/qel/QelException.hpp"
 #include "tav/qel/TypeSupport.hpp"
 
@@ -135,7 +136,12 @@ std::unique_ptr<rr::da::DataAccessSync> EmbeddedQel::createDataAccess(const std:
 void EmbeddedQel::shutdown() {
     // Concurrent callers wait for the first to finish, so that every caller returns
     // with every thread of the middleware stopped.
-    std::lock_guard<std::mutex> lock(shutdownMutex_);
+    // The first may be waiting for a handler that needs the caller's interpreter
+    // lock, so the wait for it goes through the blocking hook.
+    std::unique_lock<std::mutex> lock(shutdownMutex_, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        runBlocking([&] { lock.lock(); });
+    }
     if (shutDown_.exchange(true)) {
         return;
     }
