@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "tav/qel/detail/DeliveryHook.hpp"
 #include "test_ps_types.hpp"
 
 using namespace tav::qel;
@@ -47,7 +48,33 @@ struct Seen {
     }
 };
 
+thread_local bool insideDeliveryHook = false;
+std::atomic<int> deliveryBatches{0};
+void markingDeliveryHook(const std::function<void()>& batch) {
+    ++deliveryBatches;
+    insideDeliveryHook = true;
+    batch();
+    insideDeliveryHook = false;
+}
+
 }  // namespace
+
+TEST_F(PsHandlers, AsyncHandlersRunInsideTheDeliveryHookInBatches) {
+    tav::qel::detail::setDeliveryHook(&markingDeliveryHook);
+    deliveryBatches = 0;
+    Seen seen;
+    std::atomic<int> outside{0};
+    auto subscription = subscriber->subscribeAsync(ps::DataEventFilter<Reading>(), [&](auto&, const auto& event) {
+        outside += insideDeliveryHook ? 0 : 1;
+        seen.add(event.getData()->value);
+    });
+    publishValues({"a", "b", "c", "d", "e", "f", "g", "h"});
+    EXPECT_EQ(seen.waitFor(8).size(), 8u);
+    subscription.reset();
+    tav::qel::detail::setDeliveryHook(nullptr);
+    EXPECT_EQ(outside, 0);
+    EXPECT_GE(deliveryBatches.load(), 1);  // at most one batch per sample, usually fewer
+}
 
 TEST_F(PsHandlers, PollRunsMatchingHandlersOnTheCallingThread) {
     std::vector<std::string> all;

@@ -1,5 +1,7 @@
-// The hook an embedding interpreter installs around the middleware's waits.
+// The hooks an embedding interpreter installs around the middleware's waits and
+// around the batches of handler calls of its dispatcher threads.
 #include "tav/qel/BlockingHook.hpp"
+#include "tav/qel/detail/DeliveryHook.hpp"
 
 #include <atomic>
 
@@ -20,5 +22,25 @@ void runBlocking(const std::function<void()>& wait) {
         wait();
     }
 }
+
+namespace detail {
+
+namespace {
+std::atomic<DeliveryHook> currentDeliveryHook{nullptr};
+}
+
+void setDeliveryHook(DeliveryHook hook) {
+    currentDeliveryHook.store(hook);
+}
+
+void runDelivery(const std::function<void()>& batch) {
+    if (DeliveryHook hook = currentDeliveryHook.load()) {
+        hook(batch);
+    } else {
+        batch();
+    }
+}
+
+}  // namespace detail
 
 }  // namespace tav::qel

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "SubscriberState.hpp"
+#include "tav/qel/detail/DeliveryHook.hpp"
 
 namespace tav::qel::embedded {
 
@@ -105,37 +106,39 @@ void SubscriberState::dispatchLoop(std::unique_lock<std::mutex>& lock) {
         }
         lock.unlock();
 
-        for (const auto& entry : notifiers) {
-            if (entry->active.load()) {
-                invoke([&] { entry->notifier->notify(); });
+        tav::qel::detail::runDelivery([&] {
+            for (const auto& entry : notifiers) {
+                if (entry->active.load()) {
+                    invoke([&] { entry->notifier->notify(); });
+                }
             }
-        }
-        // A subscription that ends during the batch is let go at once, so that its
-        // close does not wait for the rest of the batch.
-        marked.assign(handlers.size(), true);
-        auto release = [&](std::size_t index) {
-            std::lock_guard<std::mutex> relock(topic_->mutex);
-            unmark(*handlers[index]);
-            marked[index] = false;
-        };
-        for (const auto& received : batch) {
-            for (std::size_t index = 0; index < handlers.size(); ++index) {
-                if (!marked[index]) {
-                    continue;
-                }
-                const auto& entry = handlers[index];
-                if (!entry->active.load()) {
-                    release(index);
-                    continue;
-                }
-                if (entry->selection.matches(received)) {
-                    invoke([&] { entry->sink->deliver(received); });
+            // A subscription that ends during the batch is let go at once, so that its
+            // close does not wait for the rest of the batch.
+            marked.assign(handlers.size(), true);
+            auto release = [&](std::size_t index) {
+                std::lock_guard<std::mutex> relock(topic_->mutex);
+                unmark(*handlers[index]);
+                marked[index] = false;
+            };
+            for (const auto& received : batch) {
+                for (std::size_t index = 0; index < handlers.size(); ++index) {
+                    if (!marked[index]) {
+                        continue;
+                    }
+                    const auto& entry = handlers[index];
                     if (!entry->active.load()) {
                         release(index);
+                        continue;
+                    }
+                    if (entry->selection.matches(received)) {
+                        invoke([&] { entry->sink->deliver(received); });
+                        if (!entry->active.load()) {
+                            release(index);
+                        }
                     }
                 }
             }
-        }
+        });
         batch.clear();
 
         lock.lock();
