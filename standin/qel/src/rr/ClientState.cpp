@@ -54,6 +54,7 @@ boost::future<std::string> ClientState::call(tav::qel::rr::detail::Request reque
     detachArgument(request);
     auto call = std::make_shared<Call>(shared_from_this(), std::move(request), Call::Mode::Promised);
     auto reply = call->future();
+    call->timed_ = true;
     track(call);
     engine_->timer.arm(call, deadlineAfter(replyTime_));
     port_->submit(call);
@@ -79,6 +80,7 @@ boost::future<void> ClientState::asyncConnect() {
     }
     auto wait = std::make_shared<ConnectWait>(shared_from_this());
     auto connected = wait->future();
+    wait->timed_ = true;
     track(wait);
     engine_->timer.arm(wait, deadlineAfter(replyTime_));
     if (!port_->awaitService(wait)) {

@@ -29,9 +29,15 @@ void Pending::expire() {
 }
 
 void Pending::detach() {
-    client_->engine().timer.disarm(*this);
+    // The common path (a prompt reply to a call that never waited for its service)
+    // touches neither the timer nor the port.
+    if (timed_) {
+        client_->engine().timer.disarm(*this);
+    }
     client_->untrack(*this);
-    client_->port().unlink(*this);
+    if (everParked_.load()) {
+        client_->port().unlink(*this);
+    }
 }
 
 Call::Call(std::shared_ptr<ClientState> client, tav::qel::rr::detail::Request request, Mode mode)

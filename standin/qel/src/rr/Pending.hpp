@@ -27,7 +27,7 @@ public:
     explicit Pending(std::shared_ptr<ClientState> client);
     ~Pending() override;
 
-    bool claimed() const noexcept { return claimed_.load(std::memory_order_acquire); }
+    bool claimed() const noexcept { return claimed_.load(); }
     ClientState& client() const noexcept { return *client_; }
     // Completes with the error; false when already completed.
     bool fail(std::exception_ptr error);
@@ -36,7 +36,7 @@ public:
 
 protected:
     // Takes the right to complete; true for exactly one caller.
-    bool claim() noexcept { return !claimed_.exchange(true, std::memory_order_acq_rel); }
+    bool claim() noexcept { return !claimed_.exchange(true); }
     // Removes the operation from its client, its service and the timer (after claim()).
     void detach();
     virtual void deliverError(std::exception_ptr error) = 0;
@@ -49,7 +49,12 @@ private:
     friend class ServicePort;
     friend class ServerCore;
 
+    // Sequentially consistent with everParked_: a port keeps an operation only after
+    // seeing it unclaimed, and a claimer looks for it at the port only if it was kept,
+    // so neither can miss the other.
     std::atomic<bool> claimed_{false};
+    std::atomic<bool> everParked_{false};
+    bool timed_ = false;  // armed on the timer; set before the operation is shared
     // Membership of the owners' lists, each guarded by its owner's mutex.
     PendingList::iterator clientLink_{};
     bool inClient_ = false;

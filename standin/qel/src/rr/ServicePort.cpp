@@ -22,6 +22,7 @@ void ServicePort::submit(const std::shared_ptr<Call>& call) {
         if (!binding_) {
             // A call completed meanwhile (client closed) is not kept: its detach has
             // already looked for it here.
+            call->everParked_.store(true);  // before the check: see Pending
             if (!call->claimed()) {
                 call->portList_ = &waitingCalls_;
                 call->portLink_ = waitingCalls_.insert(waitingCalls_.end(), call);
@@ -41,6 +42,7 @@ bool ServicePort::awaitService(const std::shared_ptr<ConnectWait>& wait) {
     if (binding_) {
         return false;
     }
+    wait->everParked_.store(true);
     if (!wait->claimed()) {
         wait->portList_ = &waitingConnects_;
         wait->portLink_ = waitingConnects_.insert(waitingConnects_.end(), wait);
