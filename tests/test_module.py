@@ -109,9 +109,9 @@ import importlib.machinery, importlib.util, os, sys
 sys.setdlopenflags(os.RTLD_LAZY | os.RTLD_GLOBAL)
 path = sys.argv[1]
 loader = importlib.machinery.ExtensionFileLoader("ModKyrif", path)
-spec = importlib.util.spec_from_file_location("ModKyrif", path, loader=loader)
+location = importlib.util.spec_from_file_location("ModKyrif", path, loader=loader)
 try:
-    importlib.util.module_from_spec(spec)
+    importlib.util.module_from_spec(location)
 except ImportError as error:
     print("ImportError:" + str(error))
     print("version:" + sys.version)
