@@ -1,0 +1,324 @@
+"""The benchmarks: each measures the module and its baseline in the same process,
+interleaved, and returns the figures of one or more table rows."""
+import datetime
+import itertools
+import os
+import statistics
+import threading
+import time
+
+import pyqelcpp
+import ModKyrif
+
+import baselines
+
+Kyrif = ModKyrif.Kyrif
+KyrCmds = Kyrif.KyrCmds
+_ids = itertools.count()
+TIMEOUT = datetime.timedelta(seconds=5)
+
+
+def endpoint(name):
+    return f"inproc:///bench/{os.getpid()}/{name}/{next(_ids)}"
+
+
+def factory():
+    return pyqelcpp.WexFactory.getInstance()
+
+
+def median_pair(repeats, ours, baseline):
+    """Runs ours() and baseline() alternately repeats times; medians of both."""
+    a, b = [], []
+    for _ in range(repeats):
+        a.append(ours())
+        b.append(baseline())
+    return statistics.median(a), statistics.median(b)
+
+
+def row(key, what, unit, ours, baseline, baseline_name, ratio, target, met):
+    return {"key": key, "what": what, "unit": unit, "ours": ours, "baseline": baseline,
+            "baseline_name": baseline_name, "ratio": ratio, "target": target, "met": bool(met)}
+
+
+def _per_call_ns(function, calls):
+    """Nanoseconds per call of function(), ten calls per loop turn."""
+    turns = max(1, calls // 10)
+    f = function
+    start = time.perf_counter_ns()
+    for _ in range(turns):
+        f(); f(); f(); f(); f(); f(); f(); f(); f(); f()  # noqa: E702
+    return (time.perf_counter_ns() - start) / (turns * 10)
+
+
+def p1_accessors(sizes, repeats):
+    import modkyrif_bench_floor as floor
+    qel = factory().getQel("inproc:///bench")
+    sample = Kyrif.Method.staticCreateDataEntity(qel)
+    bare = floor.Named()
+    sample.setName("calibrate")
+    bare.setName("calibrate")
+    rows = []
+    for name, ours_call, floor_call in (
+            ("getName", sample.getName, bare.getName),
+            ("setName", lambda s=sample.setName: s("calibrate"), lambda s=bare.setName: s("calibrate"))):
+        ours, base = median_pair(repeats, lambda: _per_call_ns(ours_call, sizes["calls"]),
+                                 lambda: _per_call_ns(floor_call, sizes["calls"]))
+        ratio = ours / base
+        rows.append(row(f"P1.{name}", f"Method.{name}() call", "ns/call", ours, base,
+                        "bare pybind11 function", ratio, "<= 1.15", ratio <= 1.15))
+    return rows
+
+
+def _python_publish_seconds(count, batch):
+    f = factory()
+    topic = endpoint("publish")
+    qos = pyqelcpp.PsQoSList()
+    qos.append(pyqelcpp.QueueDepth(batch))
+    subscriber = Kyrif.Method.staticGetSubscriber(f, topic, qos, {})
+    publisher = Kyrif.Method.staticGetPublisher(f, topic, pyqelcpp.PsQoSList(), {})
+    sample = publisher.createDataEntity()
+    sample.setName("bench")
+    sample.setParameters("x=1")
+    publish = publisher.publish
+    timeout = datetime.timedelta(seconds=1)
+    timed = 0
+    done = 0
+    while done < count:
+        n = min(batch, count - done)
+        start = time.perf_counter_ns()
+        for _ in range(n):
+            publish(sample, timeout)
+        timed += time.perf_counter_ns() - start
+        subscriber.read(0)
+        done += n
+    publisher.close()
+    subscriber.close()
+    return timed / 1e9
+
+
+def p2_publish(sizes, repeats):
+    import modkyrif_bench_native as native
+    count, batch = sizes["publishes"], 1000
+    ours, base = median_pair(repeats, lambda: count / _python_publish_seconds(count, batch),
+                             lambda: count / native.publish_loop(endpoint("native-publish"), count, batch))
+    ratio = ours / base
+    return [row("P2", "publish from Python (one subscriber)", "samples/s", ours, base,
+                "native publishing loop", ratio, ">= 0.6", ratio >= 0.6)]
+
+
+def _async_delivery_rate(count):
+    f = factory()
+    topic = endpoint("async")
+    subscriber = Kyrif.Method.staticGetSubscriber(f, topic, pyqelcpp.PsQoSList(), {})
+    publisher = Kyrif.Method.staticGetPublisher(f, topic, pyqelcpp.PsQoSList(), {})
+    sample = publisher.createDataEntity()
+    sample.setName("bench")
+    seen = [0]
+    done = threading.Event()
+
+    def handler(sub, event):
+        seen[0] += 1
+        if seen[0] == count:
+            done.set()
+
+    subscription = Kyrif.Method.staticSubscribeAsync(subscriber, Kyrif.Method.staticGetDataEventFilter(), handler)
+    publish = publisher.publish
+    start = time.perf_counter()
+    for _ in range(count):
+        publish(sample, TIMEOUT)
+    if not done.wait(60):
+        raise RuntimeError(f"only {seen[0]} of {count} events delivered")
+    elapsed = time.perf_counter() - start
+    subscription.close()
+    publisher.close()
+    subscriber.close()
+    return count / elapsed
+
+
+def _queue_handoff_rate(count):
+    seen = [0]
+
+    def handler(sub, event):
+        seen[0] += 1
+
+    start = time.perf_counter()
+    baselines.queue_handoff(count, handler)
+    elapsed = time.perf_counter() - start
+    assert seen[0] == count
+    return count / elapsed
+
+
+def p3_async_delivery(sizes, repeats):
+    count = sizes["events"]
+    ours, base = median_pair(repeats, lambda: _async_delivery_rate(count), lambda: _queue_handoff_rate(count))
+    ratio = ours / base
+    return [
+        row("P3.queue", "async handler delivery vs queue.Queue hand-off", "events/s", ours, base,
+            "pure Python queue.Queue", ratio, ">= 1.0", ratio >= 1.0),
+        row("P3.rate", "async handler delivery, absolute", "events/s", ours, 200000.0,
+            "200 000 events/s", ours / 200000.0, ">= 1.0", ours >= 200000.0),
+    ]
+
+
+class PingService:
+    def Ping(self):
+        return "pong"
+
+
+def python_ping_pair():
+    """A Python service behind a server and a Python client of it; (client, server)."""
+    f = factory()
+    where = endpoint("server")
+    server = f.createServer(where, pyqelcpp.RrQoSList(), {})
+    KyrCmds.KyrCmdsSyncService.registerService(server, "bench", PingService())
+    client = KyrCmds.KyrCmdsSync.staticGetClient(f, where + "/bench", pyqelcpp.RrQoSList(), {})
+    return client, server
+
+
+def _python_ping_rate(count):
+    client, server = python_ping_pair()
+    ping = client.Ping
+    for _ in range(50):
+        ping()
+    start = time.perf_counter()
+    for _ in range(count):
+        ping()
+    elapsed = time.perf_counter() - start
+    client.close()
+    server.close()
+    return count / elapsed
+
+
+def _threaded_ping_rate(count):
+    service = baselines.ThreadedService(PingService())
+    call = service.client()
+    for _ in range(50):
+        call("Ping")
+    start = time.perf_counter()
+    for _ in range(count):
+        call("Ping")
+    elapsed = time.perf_counter() - start
+    service.close()
+    return count / elapsed
+
+
+def p4_ping(sizes, repeats):
+    import modkyrif_bench_native as native
+    count = sizes["pings"]
+    ours, native_rate = median_pair(repeats, lambda: _python_ping_rate(count),
+                                    lambda: count / native.ping_loop(endpoint("native-server"), count))
+    ours2, threaded = median_pair(repeats, lambda: _python_ping_rate(count), lambda: _threaded_ping_rate(count))
+    ours = statistics.median([ours, ours2])
+    return [
+        row("P4.native", "sync Ping, Python client to Python service", "calls/s", ours, native_rate,
+            "native client to native service", ours / native_rate, ">= 0.4", ours / native_rate >= 0.4),
+        row("P4.threads", "sync Ping vs threaded queue request/reply", "calls/s", ours2, threaded,
+            "pure Python threads + queue.Queue", ours2 / threaded, ">= 1.0", ours2 >= threaded),
+    ]
+
+
+def _rss_bytes():
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+
+
+def p5_memory(sizes, repeats):
+    f = factory()
+    topic = endpoint("memory")
+    subscriber = Kyrif.Method.staticGetSubscriber(f, topic, pyqelcpp.PsQoSList(), {})
+    publisher = Kyrif.Method.staticGetPublisher(f, topic, pyqelcpp.PsQoSList(), {})
+    sample = publisher.createDataEntity()
+    sample.setName("bench")
+    client, server = python_ping_pair()
+    timeout = datetime.timedelta(seconds=1)
+
+    def work(publishes, commands):
+        for i in range(publishes):
+            sample.setParameters("x")
+            publisher.publish(sample, timeout)
+            for received in subscriber.read(0):
+                received.getName()
+        for _ in range(commands):
+            client.Ping()
+
+    work(sizes["mem_publishes"] // 20, sizes["mem_commands"] // 20)  # warm-up: pools and caches settle
+    before = _rss_bytes()
+    work(sizes["mem_publishes"], sizes["mem_commands"])
+    growth = (_rss_bytes() - before) / 1e6
+    client.close()
+    server.close()
+    publisher.close()
+    subscriber.close()
+    what = f"RSS growth over {sizes['mem_publishes']} publish/read + {sizes['mem_commands']} commands"
+    return [row("P5", what, "MB", growth, 1.0, "1 MB", growth / 1.0, "< 1 MB", growth < 1.0)]
+
+
+def _progress(seconds):
+    """Turns of a pure-Python loop this thread completes in the given time."""
+    turns = 0
+    deadline = time.perf_counter() + seconds
+    while time.perf_counter() < deadline:
+        for _ in range(100):
+            turns += 1
+    return turns
+
+
+class SlowService:
+    def __init__(self, seconds):
+        self.seconds = seconds
+
+    def Ping(self):
+        time.sleep(self.seconds)
+        return "pong"
+
+
+def _progress_while_blocked(kind, seconds):
+    """Progress of this thread while another thread blocks in a read or a command
+    for longer than the measurement."""
+    f = factory()
+    ready = threading.Event()
+    if kind == "read":
+        subscriber = Kyrif.Method.staticGetSubscriber(f, endpoint("idle"), pyqelcpp.PsQoSList(), {})
+        flt = Kyrif.Method.staticGetDataEventFilter()
+
+        def block():
+            ready.set()
+            subscriber.readDataEvents(flt, 0, seconds * 2)
+        close = subscriber.close
+    else:
+        where = endpoint("slow")
+        server = f.createServer(where, pyqelcpp.RrQoSList(), {})
+        KyrCmds.KyrCmdsSyncService.registerService(server, "slow", SlowService(seconds * 2))
+        client = KyrCmds.KyrCmdsSync.staticGetClient(f, where + "/slow", pyqelcpp.RrQoSList(), {})
+
+        def block():
+            ready.set()
+            client.Ping()
+
+        def close():
+            client.close()
+            server.close()
+    blocker = threading.Thread(target=block, daemon=True)
+    blocker.start()
+    ready.wait()
+    time.sleep(0.01)  # let the blocker reach its wait
+    turns = _progress(seconds)
+    blocker.join()
+    close()
+    return turns
+
+
+def p6_progress(sizes, repeats):
+    seconds = sizes["progress_seconds"]
+    rows = []
+    for kind, what in (("read", "progress while another thread blocks in readDataEvents"),
+                       ("command", "progress while another thread blocks in Ping")):
+        ours, solo = median_pair(repeats, lambda: _progress_while_blocked(kind, seconds),
+                                 lambda: _progress(seconds))
+        ratio = ours / solo
+        rows.append(row(f"P6.{kind}", what, "loop turns", ours, solo, "same loop alone", ratio, ">= 0.9",
+                        ratio >= 0.9))
+    return rows
+
+
+ALL = (p1_accessors, p2_publish, p3_async_delivery, p4_ping, p5_memory, p6_progress)
