@@ -59,6 +59,17 @@ public:
             }
         }
         const std::int64_t ms = src.count();
+        // timedelta reaches only +-999999999 days: a count beyond that (an infinite
+        // timeout saturated above, say) becomes the nearest timedelta instead of a
+        // day count that wraps around in the conversion to int.
+        constexpr std::int64_t maxDays = 999999999;
+        constexpr std::int64_t msPerDay = 86400000;
+        if (ms >= (maxDays + 1) * msPerDay) {
+            return PyDelta_FromDSU(static_cast<int>(maxDays), 86399, 999999);
+        }
+        if (ms < -maxDays * msPerDay) {
+            return PyDelta_FromDSU(static_cast<int>(-maxDays), 0, 0);
+        }
         const std::int64_t days = ms / 86400000;
         const std::int64_t rest = ms % 86400000;
         return PyDelta_FromDSU(static_cast<int>(days), static_cast<int>(rest / 1000),
