@@ -76,8 +76,11 @@ void ReplyTimer::run() {
             continue;
         }
         auto first = entries_.begin();
-        if (first->first > Clock::now()) {
-            wake_.wait_until(lock, first->first);
+        // The deadline is copied: the wait reads it again after it woke up, when the
+        // entry may have been disarmed and freed by another thread.
+        const Clock::time_point deadline = first->first;
+        if (deadline > Clock::now()) {
+            wake_.wait_until(lock, deadline);
             continue;
         }
         std::shared_ptr<Expirable> item = first->second.lock();
