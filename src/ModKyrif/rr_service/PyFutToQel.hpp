@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <stdexcept>
 
 #include "tav/qel/BoostThread.hpp"
 #include "tav/qel/bindings/Pybind.hpp"
@@ -11,7 +12,10 @@ namespace modkyrif {
 // the error (the Python error, a conversion error) in it. The callback owns the
 // promise, so a Python future dropped unfinished releases the waiters with
 // broken_promise; a second outcome is refused with promise_already_satisfied, which
-// reaches whoever called the callback. Needs the interpreter lock.
+// reaches whoever called the callback. A Python error is kept as its text only: its
+// traceback holds the frames that called the callback, and so the callback and this
+// promise, a cycle through native code that the garbage collector cannot break.
+// Needs the interpreter lock.
 template <class T>
 boost::future<T> pyFutToQel(const pybind11::object& future) {
     pybind11::object addDoneCallback = future.attr("add_done_callback");
@@ -20,6 +24,8 @@ boost::future<T> pyFutToQel(const pybind11::object& future) {
         try {
             pybind11::object result = done.attr("result")();
             promise->set_value(result.cast<T>());
+        } catch (pybind11::error_already_set& error) {
+            promise->set_exception(boost::copy_exception(std::runtime_error(error.what())));
         } catch (...) {
             promise->set_exception(boost::current_exception());
         }
