@@ -1,6 +1,7 @@
 """The middleware's Python module: its classes, conversions and errors, and how
 the middleware's threads end with the interpreter."""
 import datetime
+import os
 import subprocess
 import sys
 import textwrap
@@ -296,7 +297,7 @@ _BUILD = Path(pyqelcpp.__file__).resolve().parent
 def _run(program):
     return subprocess.run(
         [sys.executable, "-c", textwrap.dedent(program)],
-        env={"PYTHONPATH": str(_BUILD)}, capture_output=True, text=True, timeout=60)
+        env=dict(os.environ, PYTHONPATH=str(_BUILD)), capture_output=True, text=True, timeout=60)
 
 
 def test_exit_with_live_entities_and_a_blocked_daemon_thread():
