@@ -7,6 +7,7 @@
 #include "ReplyError.hpp"
 #include "ServicePort.hpp"
 #include "Threads.hpp"
+#include "tav/qel/BlockingHook.hpp"
 #include "tav/qel/QelException.hpp"
 #include "tav/qel/TypeSupport.hpp"
 
@@ -122,8 +123,15 @@ void ServerCore::close() {
     PendingList inFlight;
     std::vector<std::thread> workers;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(mutex_);
         if (closed_) {
+            if (!stopped_ && currentServer != this) {
+                lock.unlock();
+                tav::qel::runBlocking([this] {
+                    std::unique_lock<std::mutex> wait(mutex_);
+                    stoppedCv_.wait(wait, [this] { return stopped_; });
+                });
+            }
             return;
         }
         closed_ = true;
@@ -154,6 +162,11 @@ void ServerCore::close() {
     } else {
         joinThreads(workers);
     }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopped_ = true;
+    }
+    stoppedCv_.notify_all();
 }
 
 bool ServerCore::enqueue(const std::shared_ptr<Call>& call, const std::shared_ptr<ServiceBinding>& binding) {

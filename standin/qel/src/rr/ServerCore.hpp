@@ -36,7 +36,9 @@ public:
     void unregisterService(const std::string& name);
     // Fails the pending requests of its services with ClosedException, unbinds and
     // releases the services, and waits for the running requests (except on one of
-    // its own workers, which cannot wait for itself).
+    // its own workers, which cannot wait for itself). A close that finds another
+    // one under way waits for it as well, so that every close returns with the
+    // workers stopped (shutdown relies on it).
     void close();
 
     // Called by a port under its lock.
@@ -61,6 +63,8 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool closed_ = false;
+    bool stopped_ = false;  // the first close has stopped the workers
+    std::condition_variable stoppedCv_;
     std::deque<Job> queue_;
     std::map<std::string, std::shared_ptr<ServiceBinding>> services_;
     PendingList inFlight_;  // requests whose service future is still pending
