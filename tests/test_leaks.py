@@ -54,6 +54,7 @@ def assert_flat(operation, ops=OPS):
     for i in range(ops):
         operation(i)
     grown = [after - before for after, before in zip(footprint(), (objects, blocks, rss))]
+    print(f"{ops} operations: {grown[0]} objects, {grown[1]} blocks, {grown[2]} resident bytes more")
     assert grown[0] <= OBJECT_BOUND, f"{grown[0]} more live objects after {ops} operations"
     assert grown[1] <= BLOCK_BOUND, f"{grown[1]} more memory blocks after {ops} operations"
     if not SANITIZED:
