@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "exceptions/InterpreterAlive.hpp"
+#include "rr_service/KeptThreadState.hpp"
 #include "rr_service/PythonErrorToNative.hpp"
 #include "tav/qel/bindings/Pybind.hpp"
 
@@ -30,6 +31,8 @@ public:
         if (!interpreterAlive()) {
             throw std::runtime_error(std::string("cannot run ") + command + ": the Python interpreter is not running");
         }
+        // Worker threads serve request after request: each keeps one thread state.
+        keepThreadState();
         pybind11::gil_scoped_acquire gil;
         try {
             pybind11::object method = target_.attr(command);
