@@ -286,3 +286,23 @@ def test_python_future_that_failed_is_released(factory, endpoint, rr_qos):
     gc.collect()
     assert [ref() for ref in futures] == [None, None]
     server.close()
+
+
+def test_clients_connections_and_listeners(factory, endpoint, clients):
+    """Clients made and dropped, connects, listeners registered and dropped."""
+    client = clients["KyrCmdsAsync", "sync"]
+    qos = pyqelcpp.RrQoSList()
+    heard = []
+
+    def operation(i):
+        registration = client.registerConnectionListener(heard.append)
+        assert client.asyncConnect().get() is None
+        if i % 10 == 0:
+            fresh = KyrCmds.KyrCmdsSync.staticGetClient(factory, f"{endpoint}/sync", qos, {})
+            assert fresh.Ping() == "pong"
+            if i % 20 == 0:
+                fresh.close()
+        del registration
+        heard.clear()
+
+    assert_flat(operation)
