@@ -48,7 +48,7 @@ def table(rows):
         lines.append("| " + " | ".join((
             r["key"], f"{r['what']} ({r['unit']})", figure(r["ours"]),
             f"{figure(r['baseline'])} ({r['baseline_name']})", f"{r['ratio']:.2f}", r["target"],
-            "yes" if r["met"] else "NO")) + " |")
+            "-" if r["met"] is None else "yes" if r["met"] else "NO")) + " |")
     return "\n".join(lines)
 
 
@@ -74,7 +74,8 @@ def main(argv=None):
         rows.extend(produced)
         for r in produced:
             print(f"{r['key']:<11} ours {figure(r['ours']):>12}  baseline {figure(r['baseline']):>12}  "
-                  f"ratio {r['ratio']:6.2f}  {r['target']:<8} {'met' if r['met'] else 'NOT MET'}",
+                  f"ratio {r['ratio']:6.2f}  {r['target']:<8} "
+                  f"{'' if r['met'] is None else 'met' if r['met'] else 'NOT MET'}",
                   file=sys.stderr)
         print(f"  ({bench.__name__}: {time.perf_counter() - start:.1f} s)", file=sys.stderr)
 
