@@ -4,6 +4,9 @@ test_stress_exit.py. Each must end with status 0 whatever the threads were doing
   servers  daemon threads let go of servers whose workers are inside a Python
            service, just as the interpreter exits (closing the server from its
            destructor waits for the worker)
+  subscribers  daemon threads close subscribers whose asynchronous handlers are
+           running Python code, just as the interpreter exits (the close waits for
+           the handler)
   load     the whole load of stress_load.py runs on daemon threads when the main
            thread ends
 """
@@ -56,6 +59,28 @@ def servers(delay):
     time.sleep(delay)
 
 
+def busy_handler(*args):
+    time.sleep(0.2)
+
+
+def close_busy_subscriber(i):
+    cls = ModKyrif.Kyrif.Method
+    qos = pyqelcpp.PsQoSList()
+    sub = cls.staticGetSubscriber(FACTORY, f"{BASE}/ps{i}", qos, {})
+    pub = cls.staticGetPublisher(FACTORY, f"{BASE}/ps{i}", qos, {})
+    subscription = cls.staticSubscribeAsync(sub, cls.staticGetDataEventFilter(), busy_handler)  # noqa: F841
+    pub.publish(pub.createDataEntity(), 1.0)
+    time.sleep(0.05)  # the handler runs now
+    sub.close()
+    time.sleep(5)
+
+
+def subscribers(delay):
+    for i in range(16):
+        threading.Thread(target=quietly(close_busy_subscriber), args=(i,), daemon=True).start()
+    time.sleep(delay)
+
+
 def load(delay):
     sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
     os.environ["STRESS_SAMPLES"] = os.environ["STRESS_CALLS"] = "1000000"
@@ -82,4 +107,4 @@ def load(delay):
 
 
 if __name__ == "__main__":
-    {"servers": servers, "load": load}[sys.argv[1]](float(sys.argv[2]))
+    {"servers": servers, "subscribers": subscribers, "load": load}[sys.argv[1]](float(sys.argv[2]))

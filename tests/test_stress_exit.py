@@ -26,6 +26,12 @@ def test_servers_let_go_by_daemon_threads_at_exit(delay):
     run_until_exit("servers", delay)
 
 
+@pytest.mark.parametrize("delay", [0.01 * i for i in range(12)])
+def test_subscribers_closed_by_daemon_threads_at_exit(delay):
+    # The same with subscribers: each close waits for a handler inside Python.
+    run_until_exit("subscribers", delay)
+
+
 @pytest.mark.parametrize("delay", [0.1, 0.3, 0.6])
 def test_exit_in_the_middle_of_the_full_load(delay):
     run_until_exit("load", delay)

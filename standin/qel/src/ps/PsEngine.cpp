@@ -2,6 +2,7 @@
 #include "PsEngine.hpp"
 
 #include "CoreFactories.hpp"
+#include "tav/qel/BlockingHook.hpp"
 #include "tav/qel/QelException.hpp"
 
 namespace tav::qel::embedded {
@@ -110,6 +111,7 @@ void PsEngine::shutdown() {
     for (const auto& mrv : mrvs) {
         mrv->close(mrv);
     }
+    tav::qel::runBlocking([this] { shared_->waitForClosing(); });
 }
 
 }  // namespace tav::qel::embedded

@@ -317,11 +317,17 @@ void SubscriberState::close() {
                 dispatcher_.detach();
             } else {
                 dispatcher = std::move(dispatcher_);
+                topic_->engine->beginClosing();  // under the topic mutex: shutdown cannot miss it
             }
         }
     }
     if (dispatcher.joinable()) {
-        runBlocking([&] { dispatcher.join(); });
+        // Counted down as soon as the thread is joined, before this thread goes back
+        // to an interpreter that may be finalising.
+        runBlocking([&] {
+            dispatcher.join();
+            topic_->engine->endClosing();
+        });
     }
     waitUntilIdle(released);
     // The handlers go with the subscriber even while subscription handles still

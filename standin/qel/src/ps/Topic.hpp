@@ -21,6 +21,29 @@ class MrvState;
 struct PsShared {
     std::atomic<bool> shutDown{false};
     std::weak_ptr<Qel> qel;
+
+    // Dispatcher threads that a close on some thread is still joining: shutdown
+    // waits for them, so that it returns with every thread of the middleware
+    // stopped even when a subscriber was closed just before.
+    std::mutex closingMutex;
+    std::condition_variable closingCv;
+    std::size_t closing = 0;
+
+    void beginClosing() {
+        std::lock_guard<std::mutex> lock(closingMutex);
+        ++closing;
+    }
+    void endClosing() {
+        {
+            std::lock_guard<std::mutex> lock(closingMutex);
+            --closing;
+        }
+        closingCv.notify_all();
+    }
+    void waitForClosing() {
+        std::unique_lock<std::mutex> lock(closingMutex);
+        closingCv.wait(lock, [this] { return closing == 0; });
+    }
 };
 
 struct Topic {
