@@ -38,7 +38,7 @@ export PYTHONPATH="$PWD/$BUILD/python"
 export PYTHONMALLOC=malloc
 export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:exitcode=86:log_path=$REPORTS/asan"
 export LSAN_OPTIONS="suppressions=$SUPPRESSIONS/lsan.supp:print_suppressions=0:exitcode=86"
-export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=86:log_path=$REPORTS/ubsan"
+export UBSAN_OPTIONS="suppressions=$SUPPRESSIONS/ubsan.supp:halt_on_error=1:print_stacktrace=1:exitcode=86:log_path=$REPORTS/ubsan"
 # Tells the tests they run under the sanitizers (shorter leak loops, no memory
 # bounds: the address sanitizer keeps freed memory in quarantine).
 export MODKYRIF_SANITIZED=1
