@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "pubsub/HeldCallable.hpp"
 #include "pubsub/KeptDataEvent.hpp"
 #include "tav/qel/bindings/Pybind.hpp"
 #include "tav/qel/ps/Subscriber.hpp"
@@ -38,7 +39,7 @@ public:
     explicit DataEventHandlerAdapter(Callback callback) : callback_(std::move(callback)) {}
 
     void operator()(Subscriber& subscriber, const DataEvent& event) const {
-        if (!callback_) {
+        if (!callback_.get()) {
             throw std::bad_function_call();
         }
         auto* lent = const_cast<DataEvent*>(&event);
@@ -53,7 +54,7 @@ public:
         // after the call (the callback's own conversion finds this same object).
         pybind11::object wrapper = pybind11::cast(lent, pybind11::return_value_policy::reference);
         try {
-            callback_(&subscriber, lent);
+            callback_.get()(&subscriber, lent);
         } catch (...) {
             keepDataEventIfReferenced<T>(wrapper, event);
             throw;
@@ -62,7 +63,7 @@ public:
     }
 
 private:
-    Callback callback_;
+    HeldCallable<Callback> callback_;
 };
 
 // Notifier of new data: calls callable(subscriber).
@@ -75,18 +76,18 @@ public:
     explicit NotifierAdapter(Callback callback) : callback_(std::move(callback)) {}
 
     void operator()(Subscriber& subscriber) const {
-        if (!callback_) {
+        if (!callback_.get()) {
             throw std::bad_function_call();
         }
         pybind11::gil_scoped_acquire gil;
         pybind11::object owner = subscriberObject<T>(subscriber);
         if (owner) {
-            callback_(&subscriber);
+            callback_.get()(&subscriber);
         }
     }
 
 private:
-    Callback callback_;
+    HeldCallable<Callback> callback_;
 };
 
 // staticSubscribe, staticSubscribeAsync and staticSubscribeAsyncNotifier on the
