@@ -12,8 +12,10 @@
 #include <cxxabi.h>
 
 #include <chrono>
+#include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace modkyrif {
 
@@ -31,7 +33,7 @@ public:
             return;
         }
         if (!Py_IsInitialized()) {
-            new Callback(std::move(callback_));  // nothing of Python may be touched any more
+            park(std::move(callback_));  // nothing of Python may be touched any more
             return;
         }
         if (PyGILState_Check()) {
@@ -52,6 +54,15 @@ public:
     const Callback& get() const noexcept { return callback_; }
 
 private:
+    // Keeps a callable that can no longer be released reachable until the process
+    // ends, so that it is neither destroyed nor mistaken for a leak.
+    static void park(Callback callback) {
+        static std::mutex mutex;
+        static auto* parked = new std::vector<Callback>();
+        std::lock_guard<std::mutex> lock(mutex);
+        parked->push_back(std::move(callback));
+    }
+
     Callback callback_;
 };
 
