@@ -167,7 +167,8 @@ def request_reply_demo(factory):
         args = (arguments[command],) if command in arguments else ()
         reply = getattr(sync_client, command)(*args)
         future = getattr(async_client, command)(*args)
-        print(f"{command:15} sync: {reply:45} async: {future.get()}")
+        print(f"{command:15} sync:  {reply}")
+        print(f"{'':15} async: {future.get()}")
 
     try:
         sync_client.Setup("bad")
