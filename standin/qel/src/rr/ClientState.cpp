@@ -109,15 +109,9 @@ tav::qel::rr::ListenerRegistration ClientState::registerConnectionListener(std::
 
 void ClientState::forget(const std::shared_ptr<ListenerRecord>& listener) {
     port_->removeListener(listener);
-    std::shared_ptr<ListenerRecord> doomed;
+    std::shared_ptr<ListenerRecord> doomed;  // destroyed after the lock is let go
     std::lock_guard<std::mutex> lock(mutex_);
-    for (auto it = listeners_.begin(); it != listeners_.end(); ++it) {
-        if (*it == listener) {
-            doomed = std::move(*it);
-            listeners_.erase(it);
-            break;
-        }
-    }
+    doomed = takeListener(listeners_, listener);
 }
 
 void ClientState::close() {

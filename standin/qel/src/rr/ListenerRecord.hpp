@@ -3,8 +3,10 @@
 // embedding interpreter, so it is called and destroyed only outside the record's lock.
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace tav::qel::embedded::reqrep {
 
@@ -30,5 +32,19 @@ private:
     bool running_ = false;
     std::thread::id runner_;
 };
+
+// Removes listener from listeners and hands it back, so that the caller destroys it
+// after letting go of the lock that guards the list.
+inline std::shared_ptr<ListenerRecord> takeListener(std::vector<std::shared_ptr<ListenerRecord>>& listeners,
+                                                    const std::shared_ptr<ListenerRecord>& listener) {
+    for (auto it = listeners.begin(); it != listeners.end(); ++it) {
+        if (*it == listener) {
+            auto taken = std::move(*it);
+            listeners.erase(it);
+            return taken;
+        }
+    }
+    return nullptr;
+}
 
 }  // namespace tav::qel::embedded::reqrep

@@ -17,22 +17,15 @@ namespace tav::qel::bindings {
 template <class F>
 auto withoutGil(F&& f) -> std::invoke_result_t<F&> {
     using R = std::invoke_result_t<F&>;
-    PyThreadState* state = PyEval_SaveThread();
-    std::exception_ptr error;
     if constexpr (std::is_void_v<R>) {
-        try {
+        withoutGil([&f] {
             f();
-        } catch (abi::__forced_unwind&) {
-            throw;
-        } catch (...) {
-            error = std::current_exception();
-        }
-        PyEval_RestoreThread(state);
-        if (error) {
-            std::rethrow_exception(error);
-        }
+            return true;
+        });
     } else {
+        PyThreadState* state = PyEval_SaveThread();
         std::optional<R> result;
+        std::exception_ptr error;
         try {
             result.emplace(f());
         } catch (abi::__forced_unwind&) {
