@@ -152,3 +152,13 @@ except ImportError as error:
                             timeout=60, env=dict(os.environ))
     assert result.stdout.splitlines() == ["initialization failed", "ModuleNotFoundError", "True"], \
         result.stdout + result.stderr
+
+
+def test_both_modules_are_built_with_the_middlewares_registry_key():
+    """The key under which the binding library shares its type registry must be the
+    one the middleware's Python module is built with, whatever compiler built ours."""
+    import pyqelcpp
+    key = b"__pybind11_internals_v5_gcc_libstdcpp_cxxabi1019__"
+    for module in (pyqelcpp, ModKyrif):
+        with open(module.__file__, "rb") as library:
+            assert key in library.read(), module.__file__

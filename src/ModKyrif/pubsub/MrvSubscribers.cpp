@@ -16,8 +16,7 @@ void define_mrv_subscriber(py::module_& m) {
     using MrvSubscriber = tav::qel::ps::MrvSubscriber<T>;
 
     py::class_<MrvSubscriber, std::unique_ptr<MrvSubscriber>>(m, roleClassName<T>("MrvSubscriber").c_str())
-        // close may wait for the middleware's own work on this subscriber.
-        .def("close", &WithoutGilCall<&MrvSubscriber::close>::call, "close MRV subscriber and release all resources")
+        .def("close", &MrvSubscriber::close, "close MRV subscriber and release all resources")
         .def("readMostRecent", &WithoutGilCall<&MrvSubscriber::readMostRecent>::call, "read most recent values");
 }
 

@@ -47,7 +47,10 @@ void define_publisher(py::module_& m) {
     const std::string doc =
         std::string("Create new instance of the Instance Publisher for ") + StructureTraits<T>::name;
 
-    py::class_<Publisher, InstancePublisher, std::unique_ptr<Publisher>>(m, roleClassName<T>("Publisher").c_str())
+    // The instance publisher is a virtual base of the publisher: inherited calls must
+    // convert the pointer to it, not reinterpret it, hence multiple_inheritance.
+    py::class_<Publisher, InstancePublisher, std::unique_ptr<Publisher>>(m, roleClassName<T>("Publisher").c_str(),
+                                                                          py::multiple_inheritance())
         .def("createInstancePublisher", &Publisher::createInstancePublisher, doc.c_str());
 }
 
