@@ -2,7 +2,8 @@
 #include <memory>
 #include <stdexcept>
 
-#include "tav/qel/BoostThread.hpp"
+#include <boost/thread/future.hpp>
+
 #include "tav/qel/bindings/Pybind.hpp"
 
 namespace modkyrif {

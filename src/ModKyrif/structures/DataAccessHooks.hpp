@@ -3,7 +3,13 @@
 // client is any Python object whose ref() returns the native synchronous client.
 #include <memory>
 #include <string>
+#include <typeinfo>
 
+#include <boost/core/demangle.hpp>
+
+#include "kyrif/Method.hpp"
+#include "kyrif/StartProperties.hpp"
+#include "kyrif/TypeTraits.hpp"
 #include "tav/qel/QelException.hpp"
 #include "tav/qel/QelTypeTraits.hpp"
 #include "tav/qel/bindings/Pybind.hpp"
@@ -22,6 +28,18 @@ struct DataAccessRef {
     tav::qel::rr::da::DataAccess& access;
 };
 
+// The type of a sample, for messages: the interface's type name of the structure
+// type it is, else the C++ name of its dynamic type.
+inline std::string sampleTypeName(const tav::qel::ps::DataEntityBase& sample) {
+    if (dynamic_cast<const kyrif::Method*>(&sample) != nullptr) {
+        return tav::qel::QelTypeTraits<kyrif::Method>::name;
+    }
+    if (dynamic_cast<const kyrif::StartProperties*>(&sample) != nullptr) {
+        return tav::qel::QelTypeTraits<kyrif::StartProperties>::name;
+    }
+    return boost::core::demangle(typeid(sample).name());
+}
+
 // Takes ownership of a sample created by the middleware as a DataEntityBase and
 // returns it as T. A sample of another type is deleted and refused.
 template <class T>
@@ -32,9 +50,8 @@ std::shared_ptr<T> adoptSample(tav::qel::ps::DataEntityBase* created) {
     }
     T* sample = dynamic_cast<T*>(owner.get());
     if (sample == nullptr) {
-        throw tav::qel::QelException(std::string("the middleware created a sample of type ") +
-                                     owner->entityTypeName() + " where " + tav::qel::QelTypeTraits<T>::name +
-                                     " was asked for");
+        throw tav::qel::QelException("the middleware created a sample of type " + sampleTypeName(*owner) +
+                                     " where " + tav::qel::QelTypeTraits<T>::name + " was asked for");
     }
     owner.release();
     return std::shared_ptr<T>(sample);

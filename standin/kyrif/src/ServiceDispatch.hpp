@@ -3,7 +3,8 @@
 // (synchronous) or AsyncKyrCmds.
 #include <string>
 
-#include "tav/qel/BoostThread.hpp"
+#include <boost/thread/future.hpp>
+
 #include "tav/qel/rr/RrEntity.hpp"
 #include "tav/qel/rr/detail/Request.hpp"
 

@@ -2,10 +2,11 @@
 #include <memory>
 #include <string>
 
+#include <boost/thread/future.hpp>
+
 #include "kyrif/Export.hpp"
 #include "kyrif/Method.hpp"
 #include "kyrif/StartProperties.hpp"
-#include "tav/qel/BoostThread.hpp"
 #include "tav/qel/rr/RrEntity.hpp"
 
 namespace kyrif {

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <boost/thread/future.hpp>
+
 #include "ListenerRecord.hpp"
 #include "Pending.hpp"
-#include "tav/qel/BoostThread.hpp"
 #include "tav/qel/Qel.hpp"
 #include "tav/qel/rr/ListenerRegistration.hpp"
 #include "tav/qel/rr/detail/Request.hpp"

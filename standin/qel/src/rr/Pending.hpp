@@ -12,8 +12,9 @@
 #include <optional>
 #include <string>
 
+#include <boost/thread/future.hpp>
+
 #include "ReplyTimer.hpp"
-#include "tav/qel/BoostThread.hpp"
 #include "tav/qel/rr/detail/Request.hpp"
 
 namespace tav::qel::embedded::reqrep {

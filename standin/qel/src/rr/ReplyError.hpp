@@ -1,7 +1,7 @@
 #pragma once
 #include <exception>
 
-#include "tav/qel/BoostThread.hpp"
+#include <boost/thread/future.hpp>
 
 namespace tav::qel::embedded::reqrep {
 

@@ -2,7 +2,8 @@
 #include <functional>
 #include <memory>
 
-#include "tav/qel/BoostThread.hpp"
+#include <boost/thread/future.hpp>
+
 #include "tav/qel/rr/ListenerRegistration.hpp"
 #include "tav/qel/rr/RrEntity.hpp"
 

@@ -4,7 +4,8 @@
 #include <limits>
 #include <utility>
 
-#include "tav/qel/BoostThread.hpp"
+#include <boost/thread/future.hpp>
+
 #include "tav/qel/bindings/WithoutGil.hpp"
 
 namespace tav::qel::bindings {

@@ -3,7 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "tav/qel/BoostThread.hpp"
+#include <boost/thread/future.hpp>
+
 #include "tav/qel/rr/ListenerRegistration.hpp"
 #include "tav/qel/rr/detail/Request.hpp"
 

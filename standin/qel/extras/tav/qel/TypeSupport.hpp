@@ -2,7 +2,8 @@
 #include <memory>
 #include <string>
 
-#include "tav/qel/BoostThread.hpp"
+#include <boost/thread/future.hpp>
+
 #include "tav/qel/Export.hpp"
 #include "tav/qel/rr/RrEntity.hpp"
 #include "tav/qel/rr/detail/ClientCore.hpp"
