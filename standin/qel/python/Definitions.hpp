@@ -18,5 +18,6 @@ void define_binding_support(py::module_& m);   // QelPythonExceptionObjectPtr, C
 void define_futures(py::module_& m);           // FutureStatus and the future wrappers
 void define_factory(py::module_& m);           // WexFactory
 void install_lifecycle(py::module_& m);        // blocking hook and shutdown at interpreter exit
+void install_signal_handling(py::module_& m);  // signal handlers run during the main thread's waits
 
 }  // namespace pyqelcpp

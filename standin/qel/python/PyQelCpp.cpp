@@ -14,4 +14,5 @@ PYBIND11_MODULE(pyqelcpp, m) {
     pyqelcpp::define_futures(m);
     pyqelcpp::define_factory(m);
     pyqelcpp::install_lifecycle(m);
+    pyqelcpp::install_signal_handling(m);
 }

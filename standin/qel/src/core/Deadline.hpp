@@ -2,8 +2,12 @@
 // Timeouts of the middleware's waits.
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <mutex>
+#include <optional>
 #include <string>
+
+#include "InterruptibleWait.hpp"
 
 namespace tav::qel::embedded {
 
@@ -17,14 +21,27 @@ public:
           at_(std::chrono::steady_clock::now() +
               std::chrono::milliseconds(timeout.count() < 0 || unbounded_ ? 0 : timeout.count())) {}
 
-    // Waits until done() holds or the deadline passes; returns done().
+    // Waits until done() holds or the deadline passes; returns done(). The wait may
+    // be abandoned by an exception of the interruption hook (waitInterruptibly).
     template <class Done>
     bool wait(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, Done done) const {
-        if (unbounded_) {
-            cv.wait(lock, done);
-            return true;
+        return waitInterruptibly(cv, lock, unbounded_ ? std::nullopt : std::optional(at_), done);
+    }
+
+    // The same, counted in `waiting` (guarded by the lock) for as long as it waits,
+    // also when the wait is abandoned.
+    template <class Done>
+    bool wait(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, std::size_t& waiting,
+              Done done) const {
+        ++waiting;
+        try {
+            const bool result = wait(cv, lock, done);
+            --waiting;
+            return result;
+        } catch (...) {
+            --waiting;
+            throw;
         }
-        return cv.wait_until(lock, at_, done);
     }
 
 private:

@@ -41,9 +41,7 @@ std::vector<std::shared_ptr<ps::DataEntityBase>> MrvState::readMostRecent(std::c
     std::unique_lock<std::mutex> lock(topic_->mutex);
     checkOpen();
     if (latest_.empty()) {
-        ++waiting_;
-        deadline.wait(cv_, lock, [&] { return closed_ || topic_->shutDown || !latest_.empty(); });
-        --waiting_;
+        deadline.wait(cv_, lock, waiting_, [&] { return closed_ || topic_->shutDown || !latest_.empty(); });
         checkOpen();
     }
     return latest_;

@@ -31,10 +31,8 @@ public:
         checkOpen();
         if (anyFull()) {
             const Deadline deadline(timeout);
-            ++topic.publishersWaiting;
-            const bool room =
-                deadline.wait(topic.roomCv, lock, [&] { return topic.shutDown || closed_.load() || !anyFull(); });
-            --topic.publishersWaiting;
+            const bool room = deadline.wait(topic.roomCv, lock, topic.publishersWaiting,
+                                            [&] { return topic.shutDown || closed_.load() || !anyFull(); });
             checkOpen();
             if (!room) {
                 throw TimeoutException("publish on topic '" + topic.name + "' timed out after " +

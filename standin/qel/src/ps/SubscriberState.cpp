@@ -135,9 +135,7 @@ std::vector<Received> SubscriberState::takeMatching(const ps::detail::EventSelec
     std::unique_lock<std::mutex> lock(topic_->mutex);
     checkOpen();
     if (!collect()) {
-        ++readersWaiting_;
-        deadline.wait(readCv_, lock, [&] { return closed_ || topic_->shutDown || collect(); });
-        --readersWaiting_;
+        deadline.wait(readCv_, lock, readersWaiting_, [&] { return closed_ || topic_->shutDown || collect(); });
         checkOpen();
     }
     if (!taken.empty()) {
@@ -155,9 +153,8 @@ std::size_t SubscriberState::poll(std::size_t maxCount, std::chrono::millisecond
     std::unique_lock<std::mutex> lock(topic_->mutex);
     checkOpen();
     if (queue_.empty()) {
-        ++readersWaiting_;
-        deadline.wait(readCv_, lock, [&] { return closed_ || topic_->shutDown || !queue_.empty(); });
-        --readersWaiting_;
+        deadline.wait(readCv_, lock, readersWaiting_,
+                      [&] { return closed_ || topic_->shutDown || !queue_.empty(); });
         checkOpen();
     }
     while (!failure && !queue_.empty() && (maxCount == 0 || count < maxCount)) {

@@ -4,6 +4,7 @@
 #include "EngineState.hpp"
 #include "ReplyError.hpp"
 #include "ServicePort.hpp"
+#include "../core/InterruptibleWait.hpp"
 #include "tav/qel/QelException.hpp"
 
 namespace tav::qel::embedded::reqrep {
@@ -84,7 +85,18 @@ void Call::deliverError(std::exception_ptr error) {
 
 std::string Call::wait(Clock::time_point deadline) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!done_.wait_until(lock, deadline, [this] { return finished_; })) {
+    bool finished = false;
+    try {
+        finished = waitInterruptibly(done_, lock, deadline, [this] { return finished_; });
+    } catch (...) {
+        // The caller gave up waiting: the call is withdrawn, and a reply that still
+        // comes is discarded.
+        lock.unlock();
+        fail(std::make_exception_ptr(tav::qel::QelException("the caller of " + request_.command +
+                                                            " stopped waiting for its reply")));
+        throw;
+    }
+    if (!finished) {
         lock.unlock();
         expire();
         lock.lock();

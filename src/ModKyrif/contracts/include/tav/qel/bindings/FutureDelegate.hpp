@@ -6,6 +6,7 @@
 
 #include <boost/thread/future.hpp>
 
+#include "tav/qel/bindings/SignalHandlers.hpp"
 #include "tav/qel/bindings/WithoutGil.hpp"
 
 namespace tav::qel::bindings {
@@ -41,7 +42,7 @@ public:
             if (!future_.valid()) {
                 boost::throw_exception(boost::future_uninitialized());
             }
-            future_.wait();
+            waitUntil(Clock::time_point::max());
         });
     }
 
@@ -51,7 +52,7 @@ public:
             if (!future_.valid()) {
                 boost::throw_exception(boost::future_uninitialized());
             }
-            return future_.wait_until(deadline);
+            return waitUntil(deadline);
         });
     }
 
@@ -79,6 +80,40 @@ public:
     }
 
 private:
+    using Clock = boost::chrono::steady_clock;
+
+    // Waits, with the interpreter lock released, until the result is ready or the
+    // deadline passes (time_point::max(): without end). On the main thread the wait
+    // runs the due signal handlers every signalCheckInterval; a handler's exception
+    // ends it and passes on, the future untouched and still waitable. A deferred
+    // result is run by a wait without end, as future::wait does.
+    boost::future_status waitUntil(Clock::time_point deadline) const {
+        const bool endless = deadline == Clock::time_point::max();
+        if (!runsSignalHandlers()) {
+            if (endless) {
+                future_.wait();
+                return boost::future_status::ready;
+            }
+            return future_.wait_until(deadline);
+        }
+        const Clock::duration interval = boost::chrono::milliseconds(signalCheckInterval.count());
+        for (;;) {
+            const auto now = Clock::now();
+            const auto status = future_.wait_until(deadline - now < interval ? deadline : now + interval);
+            if (status == boost::future_status::deferred && endless) {
+                future_.wait();
+                return boost::future_status::ready;
+            }
+            if (status != boost::future_status::timeout) {
+                return status;
+            }
+            if (Clock::now() >= deadline) {
+                return boost::future_status::timeout;
+            }
+            runDueSignalHandlers();
+        }
+    }
+
     mutable boost::future<R> future_;
 };
 
