@@ -52,11 +52,11 @@ inline void refuseIn(pybind11::handle scope, const std::string& moduleName, pybi
             }
         } else if (PyType_Check(value.ptr()) && belongsTo(value, moduleName)) {
             auto* type = reinterpret_cast<PyTypeObject*>(value.ptr());
-            pybind11::detail::type_info* info = pybind11::detail::get_type_info(type);
-            // Only the class's own record: a Python class deriving from a bound one
-            // reports its base's record.
-            if (info != nullptr && info->type == type) {
-                info->operator_new = &refuseUnconstructedValue;
+            // Only a class's own record: a Python class deriving from bound ones
+            // reports their records.
+            const auto& infos = pybind11::detail::all_type_info(type);
+            if (infos.size() == 1 && infos.front()->type == type) {
+                infos.front()->operator_new = &refuseUnconstructedValue;
             }
             refuseIn(value, moduleName, visited);
         }
