@@ -7,7 +7,8 @@ filter   one thread flips a filter's events and instance while another reads dat
 publish  one thread alternates a sample's text between a short and a long one while
          another publishes it; every text received must be one that was set
 value    one thread reads an instance's value into an out sample while another reads
-         the out sample; every text seen must be one that was published
+         the out sample and a third publishes; every text seen must be one that was
+         published
 command  one thread alternates a structure's text while another sends it with
          Execute; every text the service sees must be one that was set
 
@@ -32,22 +33,20 @@ SHORT, LONG = "short", "B" * 5000
 TEXTS = {SHORT, LONG}
 
 
-def run(changer, user):
-    """Runs changer() and user() in loops on two threads for SECONDS; returns the
-    number of user() calls."""
+def run(changer, user, *others):
+    """Runs changer(), user() and any others in loops on threads of their own for
+    SECONDS; returns the number of user() calls."""
     stop = threading.Event()
     counts = [0]
 
-    def changing():
+    def loop(function, counted=False):
         while not stop.is_set():
-            changer()
+            function()
+            if counted:
+                counts[0] += 1
 
-    def using():
-        while not stop.is_set():
-            user()
-            counts[0] += 1
-
-    threads = [threading.Thread(target=changing), threading.Thread(target=using)]
+    threads = [threading.Thread(target=loop, args=(changer,)), threading.Thread(target=loop, args=(user, True))]
+    threads += [threading.Thread(target=loop, args=(other,)) for other in others]
     for thread in threads:
         thread.start()
     time.sleep(SECONDS)
@@ -123,19 +122,18 @@ def race_value():
     sample.setParameters(SHORT)
     pub.publish(sample, 1.0)
 
-    def read_value():
+    def publish():
         turn[0] += 1
         sample.setParameters(LONG if turn[0] % 2 else SHORT)
         pub.publish(sample, 1.0)
         sub.read(0)
-        sub.readInstanceValue(sample, out)
 
     def look():
         if out.getParameters() not in TEXTS | {""}:
             wrong.append(out.getParameters()[:40])
 
-    run(read_value, look)
-    return {"reads": turn[0]}, wrong
+    reads = run(publish, lambda: sub.readInstanceValue(sample, out), look)
+    return {"reads": reads}, wrong
 
 
 def race_command():
