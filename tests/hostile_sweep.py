@@ -105,6 +105,11 @@ HOSTILE = {
     "type": int,
     "wrong_arity_callable": lambda: None,
     "raising_callable": lambda *args: 1 / 0,
+    # Objects of the right classes made by __new__ alone, without a native value.
+    "bare_method": Kyrif.Method.__new__(Kyrif.Method),
+    "bare_filter": Kyrif.MethodDataEventFilter.__new__(Kyrif.MethodDataEventFilter),
+    "bare_uri": pyqelcpp.Uri.__new__(pyqelcpp.Uri),
+    "bare_qos": pyqelcpp.PsQoSList.__new__(pyqelcpp.PsQoSList),
 }
 
 

@@ -2,6 +2,7 @@
 // tree, the StartTriggerTypes enumeration and the binding units in their fixed order.
 #include "kyrif/StartTriggerTypes.hpp"
 #include "module/BindingUnits.hpp"
+#include "tav/qel/bindings/Unconstructed.hpp"
 
 namespace py = pybind11;
 
@@ -31,4 +32,6 @@ PYBIND11_MODULE(ModKyrif, root) {
 
     py::module_ kyrCmdsModule = kyrifModule.def_submodule("KyrCmds", "Submodule for KyrCmds");
     bind_Kyrif_0003(kyrCmdsModule);
+
+    tav::qel::bindings::refuseUnconstructedObjects(root);
 }

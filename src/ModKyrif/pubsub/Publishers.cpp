@@ -1,9 +1,12 @@
 // The publishing roles of a topic structure: <T>InstancePublisher and <T>Publisher.
+// A publish runs with the interpreter lock released, on a copy of the sample taken
+// while the lock is held.
 #include <chrono>
 #include <memory>
 #include <string>
 
 #include "module/Families.hpp"
+#include "pubsub/InputCopies.hpp"
 #include "structures/StructureTraits.hpp"
 #include "tav/qel/Qel.hpp"
 #include "tav/qel/bindings/WithoutGil.hpp"
@@ -27,13 +30,15 @@ void define_instance_publisher(py::module_& m) {
         .def(
             "publish",
             [](InstancePublisher& self, const T& sample, const std::chrono::milliseconds& timeout) {
-                withoutGil([&] { self.publish(sample, timeout); });
+                const std::unique_ptr<T> copy = sampleCopy(sample);
+                withoutGil([&] { self.publish(*copy, timeout); });
             },
             "Publish data instance or raise TimeoutException on timeout")
         .def(
             "publishWithTimestamp",
             [](InstancePublisher& self, double timestamp, const T& sample, const std::chrono::milliseconds& timeout) {
-                withoutGil([&] { self.publish(timestamp, sample, timeout); });
+                const std::unique_ptr<T> copy = sampleCopy(sample);
+                withoutGil([&] { self.publish(timestamp, *copy, timeout); });
             },
             "Publish data instance with user supplied timestamp or raise TimeoutException on timeout")
         .def("getQel", &WithoutGilCall<&InstancePublisher::getQel>::call,

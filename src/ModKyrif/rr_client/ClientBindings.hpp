@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "network/uri.hpp"
@@ -60,30 +61,55 @@ void defineStaticGetClient(py::module_& m) {
         doc, py::return_value_policy::move);
 }
 
+// A command's argument as the middleware gets it. A structure is copied while the
+// interpreter lock is held: the command runs without the lock, and the middleware
+// keeps the request's structure until the service has run, while the caller may
+// change its object meanwhile. A text is the caller's converted copy already.
+inline const std::string& commandArgument(const std::string& text) { return text; }
+
+template <class T>
+std::shared_ptr<T> commandArgument(const std::shared_ptr<T>& structure) {
+    return structure ? std::shared_ptr<T>(structure->clone()) : nullptr;
+}
+
+// Binds a command of the delegate: its arguments become command arguments while the
+// lock is held, then the command runs with the lock released.
+template <auto Member>
+struct CommandCall;
+
+template <class C, class R, class... A, R (C::*Member)(A...)>
+struct CommandCall<Member> {
+    static R call(C& self, A... args) {
+        std::tuple<decltype(commandArgument(args))...> arguments(commandArgument(args)...);
+        return tav::qel::bindings::withoutGil([&]() -> R {
+            return std::apply([&](auto&... argument) -> R { return (self.*Member)(argument...); }, arguments);
+        });
+    }
+};
+
 // The delegate's Python class, without constructor: delegates come only from
 // staticGetClient. The base is a virtual one, hence multiple_inheritance.
 template <class Delegate>
 py::class_<Delegate, BaseDelegate> defineClientClass(py::module_& m, const char* name) {
-    using tav::qel::bindings::WithoutGilCall;
     py::class_<Delegate, BaseDelegate> cls(m, name, py::multiple_inheritance());
     cls.def("asyncConnect", &Delegate::asyncConnect, "Explicit connect request")
         .def("close", &Delegate::close, "Close this instance and release all resources")
         .def("registerConnectionListener", &Delegate::registerConnectionListener, "Register connection listener")
         .def("getQel", &Delegate::getQel, "Return reference to the Qel owning this entity")
         .def("serviceDescription", &Delegate::serviceDescription, "Return description of this service in XML format")
-        .def("Abort", &WithoutGilCall<&Delegate::Abort>::call, "Abort")
-        .def("Execute", &WithoutGilCall<&Delegate::Execute>::call, "Execute")
-        .def("GetConfig", &WithoutGilCall<&Delegate::GetConfig>::call, "GetConfig")
-        .def("GetDiagnostics", &WithoutGilCall<&Delegate::GetDiagnostics>::call, "GetDiagnostics")
-        .def("GetSetup", &WithoutGilCall<&Delegate::GetSetup>::call, "GetSetup")
-        .def("Ping", &WithoutGilCall<&Delegate::Ping>::call, "Ping")
-        .def("ReadPars", &WithoutGilCall<&Delegate::ReadPars>::call, "ReadPars")
-        .def("Recover", &WithoutGilCall<&Delegate::Recover>::call, "Recover")
-        .def("Scan", &WithoutGilCall<&Delegate::Scan>::call, "Scan")
-        .def("SetConfig", &WithoutGilCall<&Delegate::SetConfig>::call, "SetConfig")
-        .def("Setup", &WithoutGilCall<&Delegate::Setup>::call, "Setup")
-        .def("Start", &WithoutGilCall<&Delegate::Start>::call, "Start")
-        .def("WritePars", &WithoutGilCall<&Delegate::WritePars>::call, "WritePars");
+        .def("Abort", &CommandCall<&Delegate::Abort>::call, "Abort")
+        .def("Execute", &CommandCall<&Delegate::Execute>::call, "Execute")
+        .def("GetConfig", &CommandCall<&Delegate::GetConfig>::call, "GetConfig")
+        .def("GetDiagnostics", &CommandCall<&Delegate::GetDiagnostics>::call, "GetDiagnostics")
+        .def("GetSetup", &CommandCall<&Delegate::GetSetup>::call, "GetSetup")
+        .def("Ping", &CommandCall<&Delegate::Ping>::call, "Ping")
+        .def("ReadPars", &CommandCall<&Delegate::ReadPars>::call, "ReadPars")
+        .def("Recover", &CommandCall<&Delegate::Recover>::call, "Recover")
+        .def("Scan", &CommandCall<&Delegate::Scan>::call, "Scan")
+        .def("SetConfig", &CommandCall<&Delegate::SetConfig>::call, "SetConfig")
+        .def("Setup", &CommandCall<&Delegate::Setup>::call, "Setup")
+        .def("Start", &CommandCall<&Delegate::Start>::call, "Start")
+        .def("WritePars", &CommandCall<&Delegate::WritePars>::call, "WritePars");
     return cls;
 }
 

@@ -18,15 +18,19 @@ using tav::qel::WexFactory;
 using tav::qel::bindings::withoutGil;
 using RrQoSList = tav::qel::rr::qos::QoSList;
 
+// The QoS list is a Python object that another thread may change while the entity
+// is created without the interpreter lock: creation gets a copy taken with the lock.
 std::shared_ptr<tav::qel::rr::Server> createServer(WexFactory& factory, const std::string& endpoint,
                                                    const RrQoSList& qos, const Properties& properties) {
-    return withoutGil([&] { return factory.createServer(endpoint, qos, properties); });
+    const RrQoSList qosCopy = qos;
+    return withoutGil([&] { return factory.createServer(endpoint, qosCopy, properties); });
 }
 
 std::unique_ptr<DataAccessClient> getDataAccess(WexFactory& factory, const std::string& endpoint,
                                                 const RrQoSList& qos, const Properties& properties) {
+    const RrQoSList qosCopy = qos;
     return withoutGil(
-        [&] { return std::make_unique<DataAccessClient>(factory.getDataAccess(endpoint, qos, properties)); });
+        [&] { return std::make_unique<DataAccessClient>(factory.getDataAccess(endpoint, qosCopy, properties)); });
 }
 
 }  // namespace
@@ -40,7 +44,8 @@ void define_factory(py::module_& m) {
         .def(
             "getQel",
             [](WexFactory& self, const network::uri& endpoint) {
-                return withoutGil([&] { return self.getQel(endpoint.string()); });
+                std::string text = endpoint.string();
+                return withoutGil([&] { return self.getQel(text); });
             },
             "Return the middleware that serves the endpoint")
         .def(

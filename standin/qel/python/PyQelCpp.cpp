@@ -1,5 +1,6 @@
 // Entry of the middleware's Python module.
 #include "Definitions.hpp"
+#include "tav/qel/bindings/Unconstructed.hpp"
 
 PYBIND11_MODULE(pyqelcpp, m) {
     m.doc() = "Python binding of the QEL middleware";
@@ -15,4 +16,5 @@ PYBIND11_MODULE(pyqelcpp, m) {
     pyqelcpp::define_factory(m);
     pyqelcpp::install_lifecycle(m);
     pyqelcpp::install_signal_handling(m);
+    tav::qel::bindings::refuseUnconstructedObjects(m);
 }

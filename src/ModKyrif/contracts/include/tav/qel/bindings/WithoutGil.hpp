@@ -42,7 +42,10 @@ auto withoutGil(F&& f) -> std::invoke_result_t<F&> {
 }
 
 // Wraps a member function so that the native call runs with the lock released:
-// arguments are converted before and the result after, with the lock held.
+// arguments are converted before and the result after, with the lock held. Only for
+// members whose arguments are converted values (numbers, texts, durations): an
+// argument that refers to an object Python can change meanwhile (a sample, a filter)
+// must be copied while the lock is held instead.
 template <auto Member>
 struct WithoutGilCall;
 
