@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "tav/qel/BoostThread.hpp"
+#include "tav/qel/OwningProcess.hpp"
 #include "tav/qel/bindings/WithoutGil.hpp"
 
 namespace tav::qel::bindings {
@@ -29,13 +30,20 @@ public:
     FutureDelegate(FutureDelegate&& other) noexcept : future_(std::move(other.future_)) {}
     FutureDelegate(const FutureDelegate&) = delete;
     FutureDelegate& operator=(const FutureDelegate&) = delete;
-    ~FutureDelegate() override = default;
+    // In a forked process the result may still be completed by threads that only the
+    // parent has, so its state is kept, never released.
+    ~FutureDelegate() override {
+        if (tav::qel::inForkedProcess() && future_.valid()) {
+            tav::qel::abandonState(std::make_shared<boost::future<R>>(std::move(future_)));
+        }
+    }
 
     bool valid() override {
         return withoutGil([this] { return future_.valid(); });
     }
 
     void wait() const override {
+        tav::qel::ensureOwningProcess("this pending result");
         withoutGil([this] {
             if (!future_.valid()) {
                 boost::throw_exception(boost::future_uninitialized());
@@ -45,6 +53,7 @@ public:
     }
 
     boost::future_status wait_for(const std::chrono::milliseconds& timeout) const override {
+        tav::qel::ensureOwningProcess("this pending result");
         return withoutGil([this, &timeout] {
             const auto deadline = deadlineAfter(timeout);
             if (!future_.valid()) {
