@@ -1,12 +1,13 @@
-// Entry point of the extension module: the interpreter-version check, the submodule
-// tree, the StartTriggerTypes enumeration and the binding units in their fixed order.
+// Entry point of the extension module: the interpreter-version check, the refusal
+// of sub-interpreters, the submodule tree, the StartTriggerTypes enumeration and the binding units in their fixed order.
 #include "kyrif/StartTriggerTypes.hpp"
 #include "module/BindingUnits.hpp"
+#include "tav/qel/bindings/MainInterpreterModule.hpp"
 #include "tav/qel/bindings/Unconstructed.hpp"
 
 namespace py = pybind11;
 
-PYBIND11_MODULE(ModKyrif, root) {
+TAV_QEL_MAIN_INTERPRETER_MODULE(ModKyrif, root) {
     // The middleware's Python types and translators must exist before anything of
     // this module refers to them.
     py::module_ pyqelcpp = py::module_::import("pyqelcpp");

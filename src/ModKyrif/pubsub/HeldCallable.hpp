@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "tav/qel/bindings/WithoutGil.hpp"
+
 namespace modkyrif {
 
 template <class Callback>
@@ -36,7 +38,7 @@ public:
             park(std::move(callback_));  // nothing of Python may be touched any more
             return;
         }
-        if (PyGILState_Check()) {
+        if (tav::qel::bindings::holdsGil()) {
             callback_ = nullptr;
             return;
         }

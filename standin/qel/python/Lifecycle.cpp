@@ -42,7 +42,7 @@ void retakeLockOrPark(PyThreadState* state) {
 // other Python threads run when the waiting thread holds the interpreter lock: the
 // handler being waited for may itself need it.
 void releaseLockWhileWaiting(const std::function<void()>& wait) {
-    if (!Py_IsInitialized() || !PyGILState_Check()) {
+    if (!Py_IsInitialized() || !tav::qel::bindings::holdsGil()) {
         wait();
         return;
     }
@@ -80,7 +80,7 @@ bool interpreterRunning() {
 // the lock is never taken in a destructor, so a thread ended by a finalising
 // interpreter unwinds safely through the dispatcher.
 void deliverUnderLock(const std::function<void()>& batch) {
-    if (!interpreterRunning() || PyGILState_Check()) {
+    if (!interpreterRunning() || tav::qel::bindings::holdsGil()) {
         batch();
         return;
     }
@@ -104,7 +104,10 @@ void install_lifecycle(py::module_& /*m*/) {
 
     // The middleware's threads are stopped and joined before the interpreter
     // finalises, so that none of them enters Python while it goes away. The lock is
-    // released so that a handler still running can finish.
+    // released so that a handler still running can finish. The module is initialised
+    // only in the main interpreter, so only its end runs this. In a process forked
+    // after the middleware started there is nothing to stop: the threads are the
+    // parent's (the shutdown returns at once there).
     py::module_::import("atexit").attr("register")(py::cpp_function(
         [] { tav::qel::bindings::withoutGil([] { tav::qel::WexFactory::getInstance().shutdown(); }); },
         py::name("_shutdown_middleware")));

@@ -1,8 +1,9 @@
 // Entry of the middleware's Python module.
 #include "Definitions.hpp"
+#include "tav/qel/bindings/MainInterpreterModule.hpp"
 #include "tav/qel/bindings/Unconstructed.hpp"
 
-PYBIND11_MODULE(pyqelcpp, m) {
+TAV_QEL_MAIN_INTERPRETER_MODULE(pyqelcpp, m) {
     m.doc() = "Python binding of the QEL middleware";
     pyqelcpp::define_exceptions(m);
     pyqelcpp::define_uri(m);

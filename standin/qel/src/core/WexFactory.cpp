@@ -8,6 +8,7 @@
 
 #include "../embedded/EmbeddedQel.hpp"
 #include "network/uri.hpp"
+#include "tav/qel/OwningProcess.hpp"
 #include "tav/qel/QelException.hpp"
 
 namespace tav::qel {
@@ -28,6 +29,7 @@ struct WexFactory::State {
 };
 
 WexFactory::WexFactory() : state_(std::make_shared<State>()) {
+    noteMiddlewareStarted();
     state_->middlewares["inproc"] = embedded::EmbeddedQel::create();
 }
 
@@ -38,6 +40,7 @@ WexFactory& WexFactory::getInstance() {
 }
 
 std::shared_ptr<Qel> WexFactory::getQel(const std::string& endpoint) {
+    ensureOwningProcess("the middleware");
     std::string scheme;
     try {
         scheme = lowerCase(network::uri(endpoint).scheme());
@@ -53,6 +56,7 @@ std::shared_ptr<Qel> WexFactory::getQel(const std::string& endpoint) {
 }
 
 void WexFactory::registerQel(const std::string& scheme, std::shared_ptr<Qel> qel) {
+    ensureOwningProcess("the middleware");
     if (!qel) {
         throw QelException("cannot register an empty middleware for scheme '" + scheme + "'");
     }
@@ -75,6 +79,9 @@ std::unique_ptr<rr::da::DataAccessSync> WexFactory::getDataAccess(const std::str
 }
 
 void WexFactory::shutdown() {
+    if (inForkedProcess()) {
+        return;  // the middlewares run in the parent, which shuts them down
+    }
     std::vector<std::shared_ptr<Qel>> middlewares;
     {
         std::lock_guard<std::mutex> lock(state_->mutex);

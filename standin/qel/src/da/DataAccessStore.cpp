@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "../core/Deadline.hpp"
+#include "tav/qel/OwningProcess.hpp"
 #include "tav/qel/QelException.hpp"
 #include "tav/qel/TypeSupport.hpp"
 #include "tav/qel/ps/detail/DataTypeSupportBase.hpp"
@@ -36,6 +37,7 @@ public:
 
 private:
     void checkOpen() const {
+        ensureOwningProcess("this data access");
         store_->checkRunning(endpoint_);
         if (closed_.load()) {
             throw ClosedException("data access to '" + endpoint_ + "' is closed");

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "tav/qel/BlockingHook.hpp"
+#include "tav/qel/OwningProcess.hpp"
 #include "tav/qel/QelException.hpp"
 #include "tav/qel/TypeSupport.hpp"
 
@@ -59,12 +60,14 @@ EmbeddedQel::EmbeddedQel(Private)
 EmbeddedQel::~EmbeddedQel() = default;
 
 std::shared_ptr<EmbeddedQel> EmbeddedQel::create() {
+    noteMiddlewareStarted();
     auto qel = std::make_shared<EmbeddedQel>(Private{});
     qel->ps_.setQel(qel);
     return qel;
 }
 
 void EmbeddedQel::checkRunning(const std::string& what) const {
+    ensureOwningProcess("the middleware");
     if (shutDown_.load()) {
         throw ClosedException("cannot create " + what + ": the middleware has shut down");
     }
@@ -134,6 +137,9 @@ std::unique_ptr<rr::da::DataAccessSync> EmbeddedQel::createDataAccess(const std:
 }
 
 void EmbeddedQel::shutdown() {
+    if (inForkedProcess()) {
+        return;  // its threads and entities are the parent's, which shuts them down
+    }
     // Concurrent callers wait for the first to finish, so that every caller returns
     // with every thread of the middleware stopped.
     // The first may be waiting for a handler that needs the caller's interpreter

@@ -3,6 +3,7 @@
 
 #include "../core/Deadline.hpp"
 #include "CoreFactories.hpp"
+#include "tav/qel/OwningProcess.hpp"
 #include "tav/qel/QelException.hpp"
 
 namespace tav::qel::embedded {
@@ -13,6 +14,11 @@ class PublisherCoreImpl final : public ps::detail::PublisherCore {
 public:
     PublisherCoreImpl(std::shared_ptr<Topic> topic, std::unique_ptr<ps::DataEntityBase> key)
         : topic_(std::move(topic)), key_(std::move(key)), keyHash_(key_ ? key_->keyHash() : 0) {}
+    ~PublisherCoreImpl() override {
+        if (inForkedProcess()) {
+            abandonState(topic_);  // the topic's locks may be the parent threads'
+        }
+    }
 
     std::shared_ptr<Qel> getQel() const override {
         checkOpen();
@@ -49,6 +55,9 @@ public:
     }
 
     void close() override {
+        if (inForkedProcess()) {
+            return;  // the publisher stays with the parent
+        }
         if (!closed_.exchange(true)) {
             // A publish of this publisher waiting on another thread gives up.
             std::lock_guard<std::mutex> lock(topic_->mutex);
@@ -71,6 +80,7 @@ public:
 
 private:
     void checkOpen() const {
+        ensureOwningProcess("this publisher");
         if (topic_->engine->shutDown.load()) {
             throw ClosedException("publisher of topic '" + topic_->name + "': the middleware has shut down");
         }

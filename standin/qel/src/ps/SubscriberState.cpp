@@ -8,6 +8,7 @@
 
 #include "../core/Deadline.hpp"
 #include "tav/qel/BlockingHook.hpp"
+#include "tav/qel/OwningProcess.hpp"
 #include "tav/qel/QelException.hpp"
 
 namespace tav::qel::embedded {
@@ -20,9 +21,19 @@ class SubscriptionImpl final : public ps::Subscription {
 public:
     SubscriptionImpl(std::shared_ptr<SubscriberState> state, std::shared_ptr<HandlerEntry> entry)
         : state_(std::move(state)), entry_(std::move(entry)) {}
-    ~SubscriptionImpl() override { close(); }
+    ~SubscriptionImpl() override {
+        if (inForkedProcess()) {
+            abandonState(std::move(entry_));  // may be running on a thread of the parent
+            abandonState(std::move(state_));
+            return;
+        }
+        close();
+    }
 
     void close() override {
+        if (inForkedProcess()) {
+            return;  // the subscription stays with the parent
+        }
         std::shared_ptr<HandlerEntry> entry;
         {
             std::lock_guard<std::mutex> lock(mutex_);

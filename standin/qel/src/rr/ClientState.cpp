@@ -2,6 +2,7 @@
 
 #include "EngineState.hpp"
 #include "ServicePort.hpp"
+#include "tav/qel/OwningProcess.hpp"
 #include "tav/qel/QelException.hpp"
 #include "tav/qel/ps/DataEntity.hpp"
 
@@ -99,6 +100,10 @@ tav::qel::rr::ListenerRegistration ClientState::registerConnectionListener(std::
     port_->addListener(record);
     std::weak_ptr<ClientState> weak = weak_from_this();
     return tav::qel::rr::ListenerRegistration([weak, record] {
+        if (tav::qel::inForkedProcess()) {
+            tav::qel::abandonState(record);  // the parent's threads may be calling it
+            return;
+        }
         if (record->release()) {
             if (auto client = weak.lock()) {
                 client->forget(record);

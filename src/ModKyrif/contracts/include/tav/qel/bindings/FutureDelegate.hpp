@@ -2,11 +2,15 @@
 #include <chrono>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <utility>
+
+#include <unistd.h>
 
 #include <boost/thread/future.hpp>
 
 #include "tav/qel/bindings/SignalHandlers.hpp"
+#include "tav/qel/QelException.hpp"
 #include "tav/qel/bindings/WithoutGil.hpp"
 
 namespace tav::qel::bindings {
@@ -28,16 +32,25 @@ template <class R, class P>
 class FutureDelegate : public virtual FutureBaseDelegate {
 public:
     explicit FutureDelegate(boost::future<R>&& future) : future_(std::move(future)) {}
-    FutureDelegate(FutureDelegate&& other) noexcept : future_(std::move(other.future_)) {}
+    FutureDelegate(FutureDelegate&& other) noexcept : future_(std::move(other.future_)), owner_(other.owner_) {}
     FutureDelegate(const FutureDelegate&) = delete;
     FutureDelegate& operator=(const FutureDelegate&) = delete;
-    ~FutureDelegate() override = default;
+    // In a forked process the result may still be completed by threads that only the
+    // parent has, so its state is kept, never released.
+    // Its shared state is then deliberately leaked: releasing it could wait for a lock
+    // that one of those threads held at the fork.
+    ~FutureDelegate() override {
+        if (getpid() != owner_ && future_.valid()) {
+            new boost::future<R>(std::move(future_));
+        }
+    }
 
     bool valid() override {
         return withoutGil([this] { return future_.valid(); });
     }
 
     void wait() const override {
+        ensureOwningProcess();
         withoutGil([this] {
             if (!future_.valid()) {
                 boost::throw_exception(boost::future_uninitialized());
@@ -47,6 +60,7 @@ public:
     }
 
     boost::future_status wait_for(const std::chrono::milliseconds& timeout) const override {
+        ensureOwningProcess();
         return withoutGil([this, &timeout] {
             const auto deadline = deadlineAfter(timeout);
             if (!future_.valid()) {
@@ -82,6 +96,17 @@ public:
 private:
     using Clock = boost::chrono::steady_clock;
 
+    // A process forked after this future was made has none of the threads that would
+    // complete it: waiting there is refused instead of lasting for ever.
+    void ensureOwningProcess() const {
+        if (getpid() != owner_) {
+            throw tav::qel::QelException(
+                "this pending result belongs to process " + std::to_string(owner_) +
+                ", from which this process was forked: the middleware cannot be used in a process forked after "
+                "it started (start processes with the 'spawn' or 'forkserver' method of multiprocessing)");
+        }
+    }
+
     // Waits, with the interpreter lock released, until the result is ready or the
     // deadline passes (time_point::max(): without end). On the main thread the wait
     // runs the due signal handlers every signalCheckInterval; a handler's exception
@@ -115,6 +140,7 @@ private:
     }
 
     mutable boost::future<R> future_;
+    pid_t owner_ = getpid();
 };
 
 }  // namespace tav::qel::bindings

@@ -9,6 +9,17 @@
 
 namespace tav::qel::bindings {
 
+// True when the calling thread holds the interpreter lock, that is, has a thread
+// state attached. PyGILState_Check cannot tell: once any sub-interpreter has been
+// created in the process it answers true on every thread.
+inline bool holdsGil() noexcept {
+#if PY_VERSION_HEX >= 0x030D0000
+    return PyThreadState_GetUnchecked() != nullptr;
+#else
+    return _PyThreadState_UncheckedGet() != nullptr;
+#endif
+}
+
 // Runs f with the interpreter lock released and takes the lock back before it
 // returns or rethrows f's exception. The lock is taken back in ordinary code, never
 // in a destructor: a daemon thread that comes back while the interpreter is
