@@ -346,3 +346,98 @@ def p6_progress(sizes, repeats):
 
 
 ALL = (p1_accessors, p2_publish, p3_async_delivery, p4_ping, p5_memory, p6_progress)
+
+
+# --- between processes (dds.ps) ----------------------------------------------------------
+
+def _reader_process(*args, env=None):
+    import subprocess
+    import sys
+    here = os.path.dirname(os.path.abspath(__file__))
+    proc = subprocess.Popen([sys.executable, os.path.join(here, "dds_processes.py"), *map(str, args)],
+                            stdout=subprocess.PIPE, text=True, env=env)
+    if proc.stdout.readline().strip() != "ready":
+        proc.kill()
+        raise RuntimeError("the reading process did not start")
+    return proc
+
+
+def _dds_publish_rate(count):
+    """Python publisher here, Python subscriber reading in batches in another process."""
+    topic = f"dds.ps://0/bench/p{os.getpid()}/n{next(_ids)}"
+    reader = _reader_process("ours", topic, count)
+    publisher = Kyrif.Method.staticGetPublisher(factory(), topic, pyqelcpp.PsQoSList(),
+                                                {"dds.waitForReaders": "1"})
+    sample = publisher.createDataEntity()
+    sample.setName("bench")
+    sample.setParameters("x=1")
+    publish = publisher.publish
+    start = time.time()
+    for _ in range(count):
+        publish(sample, TIMEOUT)
+    last = float(reader.stdout.readline())
+    reader.wait()
+    publisher.close()
+    return count / (last - start)
+
+
+def _ddsperf_rate(seconds):
+    """ddsperf publishing as fast as it can, samples of the same serialized size."""
+    import re
+    import subprocess
+    env = dict(os.environ, CYCLONEDDS_URI=_foreign_config())
+    domain = "9"
+    sub = subprocess.Popen(["ddsperf", "-i", domain, "-D", str(seconds + 2), "sub"], env=env,
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    pub = subprocess.Popen(["ddsperf", "-i", domain, "-D", str(seconds + 1), "pub", "size", "16"], env=env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    out, _ = sub.communicate()
+    pub.wait()
+    rates = [float(m) for m in re.findall(r"rate ([0-9.]+) kS/s", out)]
+    # The first second includes discovery.
+    return statistics.median(rates[1:] or rates) * 1000 if rates else float("nan")
+
+
+def _foreign_config():
+    import importlib.util
+    here = os.path.dirname(os.path.abspath(__file__))
+    spec = importlib.util.spec_from_file_location("dds_processes", os.path.join(here, "dds_processes.py"))
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module.FOREIGN_CONFIG
+
+
+def _pypi_rate(count):
+    """The same work with the pure-Python cyclonedds package, on a domain of its own."""
+    import subprocess
+    import sys
+    env = dict(os.environ, CYCLONEDDS_URI=_foreign_config())
+    topic = f"bench_p{os.getpid()}_n{next(_ids)}"
+    reader = _reader_process("pypi", "17", topic, count, env=env)
+    here = os.path.dirname(os.path.abspath(__file__))
+    pub = subprocess.run([sys.executable, os.path.join(here, "dds_processes.py"), "pypi-pub", "17", topic,
+                          str(count)], env=env, capture_output=True, text=True)
+    start = float(pub.stdout.split()[0])
+    last = float(reader.stdout.readline())
+    reader.wait()
+    return count / (last - start)
+
+
+def p7_between_processes(sizes, repeats):
+    count = sizes["dds_samples"]
+    rows = []
+    ours, perf = median_pair(repeats, lambda: _dds_publish_rate(count),
+                             lambda: _ddsperf_rate(sizes["ddsperf_seconds"]))
+    rows.append(row("P7.ddsperf", "dds.ps: Python publish loop to a Python reader in another process",
+                    "samples/s", ours, perf, "ddsperf, 16-byte samples", ours / perf, ">= 0.5", ours / perf >= 0.5))
+    import importlib.util
+    # Only looked for: its own engine library must never load into this process.
+    if importlib.util.find_spec("cyclonedds") is None:  # installed by scripts/bench.sh only
+        return rows
+    ours, pypi = median_pair(repeats, lambda: _dds_publish_rate(count), lambda: _pypi_rate(count))
+    rows.append(row("P7.pypi", "dds.ps vs the pure-Python cyclonedds package (same work)", "samples/s", ours,
+                    pypi, "cyclonedds (PyPI)", ours / pypi, ">= 3", ours / pypi >= 3))
+    return rows
+
+
+ALL = ALL + (p7_between_processes,)

@@ -13,5 +13,14 @@ PYBIND11_DIR=$(.venv/bin/python -c 'import pybind11; print(pybind11.get_cmake_di
 .venv/bin/cmake --build build/bench -j 2 \
   --target qel qel-icd-kyrif pyqelcpp ModKyrif modkyrif_bench_floor modkyrif_bench_native
 
-PYTHONPATH="$PWD/build/bench/python" exec .venv/bin/python bench/run.py \
+# The pure-Python cyclonedds package, a baseline of the benchmark between processes,
+# is installed here only, apart from the project's environment. Without it that row
+# is left out.
+PYPI_DIR=build/bench/pypi
+if [ ! -d "$PYPI_DIR/cyclonedds" ]; then
+  .venv/bin/python -m pip install -q --target "$PYPI_DIR" "cyclonedds==11.0.1" \
+    || echo "bench: the cyclonedds package could not be installed; its row is left out" >&2
+fi
+
+PYTHONPATH="$PWD/build/bench/python:$PWD/$PYPI_DIR" exec .venv/bin/python bench/run.py \
   --json bench/results/latest.json --markdown bench/results/latest.md "$@"

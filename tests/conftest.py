@@ -1,6 +1,7 @@
 """Fixtures shared by the Python test suites."""
 import itertools
 import os
+import re
 
 import pytest
 
@@ -20,11 +21,26 @@ def factory():
     return pyqelcpp.WexFactory.getInstance()
 
 
+# The publish/subscribe suites run once on each transport: the same calls must
+# behave the same in one process whichever transport carries them.
+PUBSUB_SUITES = {"test_pubsub_e2e", "test_pubsub_classes", "test_delivery_batches"}
+
+
+def pytest_generate_tests(metafunc):
+    if "endpoint" in metafunc.fixturenames and metafunc.module.__name__ in PUBSUB_SUITES:
+        metafunc.parametrize("transport", ["inproc", "dds.ps"])
+
+
 @pytest.fixture
-def endpoint(request):
+def transport():
+    return "inproc"
+
+
+@pytest.fixture
+def endpoint(request, transport):
     """A topic or server endpoint that no other test uses."""
-    name = request.node.name.replace("[", "_").replace("]", "_").replace("-", "_")
-    return f"inproc:///test/{os.getpid()}/{name}/{next(_counter)}"
+    name = re.sub(r"[^A-Za-z0-9_]", "_", request.node.name)
+    return f"{transport}:///test/p{os.getpid()}/{name}/n{next(_counter)}"
 
 
 @pytest.fixture

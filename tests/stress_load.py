@@ -124,13 +124,21 @@ class Topic:
     def take(self, road, sample):
         self.received[road].append(self.kind.decode(sample))
 
+    def take_event(self, road, event):
+        # A publisher that closes makes the instances only it wrote go: their
+        # REMOVED events carry no data.
+        if event.hasValidData():
+            self.take(road, event.getData())
+        else:
+            assert event.event == pyqelcpp.InstanceEvent.REMOVED and event.data is None
+
     def on_polled(self, sub, event):
         assert sub is self.subs["polled"]
-        self.take("polled", event.data)
+        self.take_event("polled", event)
 
     def on_async(self, sub, event):
         assert sub is self.subs["async"]
-        self.take("async", event.getData())
+        self.take_event("async", event)
 
     def on_notified(self, sub):
         # The notifier only says that data waits; reading it here, on the
@@ -149,8 +157,7 @@ class Topic:
     def event_reader(self):
         while not self.stop.is_set():
             for event in self.subs["events"].readDataEvents(self.filter, 0, 0.02):
-                assert event.hasValidData()
-                self.take("events", event.data)
+                self.take_event("events", event)
 
     def poller(self):
         while not self.stop.is_set():
@@ -212,7 +219,7 @@ class Topic:
         self.mrv.close()
 
 
-def publisher_thread(topic, publisher):
+def publisher_thread(topic, publisher, finished):
     pub = topic.kind.cls.staticGetPublisher(FACTORY, topic.endpoint, pyqelcpp.PsQoSList(), {})
     for seq in range(SAMPLES):
         sample = pub.createDataEntity()
@@ -221,7 +228,8 @@ def publisher_thread(topic, publisher):
             pub.publishWithTimestamp(float(seq), sample, LONG)
         else:
             pub.publish(sample, LONG)
-    pub.close()
+    # Kept open until the check: the instances go with their last publisher.
+    finished.append(pub)
 
 
 # --- request/reply ----------------------------------------------------------------
@@ -372,7 +380,9 @@ def main():
     call_counts = [0] * CALLERS
     churners = [threading.Thread(target=guarded(churn_thread), args=(i, stop_churn, churn_counts), name=f"churn{i}")
                 for i in range(CHURNERS)]
-    workers = [threading.Thread(target=guarded(publisher_thread), args=(topic, p), name=f"pub{p}")
+    finished_publishers = []
+    workers = [threading.Thread(target=guarded(publisher_thread), args=(topic, p, finished_publishers),
+                                name=f"pub{p}")
                for topic in topics for p in range(PUBLISHERS)]
     workers += [threading.Thread(target=guarded(caller_thread), args=(clients, qel, c, call_counts), name=f"caller{c}")
                 for c in range(CALLERS)]
@@ -390,6 +400,9 @@ def main():
         fail(f"threads did not end: {hung}")
     for topic in topics:
         topic.check({(p, SAMPLES - 1) for p in range(PUBLISHERS)})
+    for pub in finished_publishers:
+        pub.close()
+    for topic in topics:
         topic.close()
     server.close()
     del clients

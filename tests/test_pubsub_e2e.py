@@ -163,6 +163,38 @@ def test_mrv_subscriber_reads_the_latest_value(kind, factory, endpoint, ps_qos):
     road.close()
 
 
+def test_an_instance_goes_when_the_last_publisher_that_wrote_it_closes(kind, factory, endpoint, ps_qos):
+    road = Road(kind, factory, endpoint, ps_qos)
+    mrv = kind.cls.staticGetMrvSubscriber(factory, endpoint, ps_qos, {})
+    other = kind.cls.staticGetPublisher(factory, endpoint, ps_qos, {})
+    road.publish(1)
+    sample = other.createDataEntity()
+    kind.fill(sample, 1)  # the same instance, from a second publisher
+    other.publish(sample, 1.0)
+    instance = road.pub.createInstancePublisher(road.publish(2))
+    road.pub.close()  # the instance publisher made from it still writes
+    instance.close()
+    only_events = kind.cls.staticGetDataEventFilter()
+    events = road.sub.readDataEvents(only_events, 0, 1.0)
+    assert [e.event for e in events] == ([EVENT.CREATED, EVENT.UPDATED, EVENT.CREATED, EVENT.REMOVED]
+                                         if kind.keyed else [EVENT.CREATED, EVENT.UPDATED, EVENT.UPDATED])
+    if kind.keyed:  # name2 went; name1 stays while the second publisher lives
+        assert (events[-1].state, events[-1].data, events[-1].hasValidData()) == (STATE.NOT_ALIVE, None, False)
+        assert wait_until(lambda: len(mrv.readMostRecent(0.0)) == 1)
+    other.close()
+    gone = road.sub.readDataEvents(only_events, 0, 1.0)
+    assert [(e.event, e.state, e.data) for e in gone] == [(EVENT.REMOVED, STATE.NOT_ALIVE, None)]
+    assert road.sub.read(0) == [] and road.sub.readInstance(sample) is None
+    alive_only = kind.cls.staticGetDataEventFilter()
+    alive_only.setInstanceState(STATE.ALIVE)
+    road.pub = kind.cls.staticGetPublisher(factory, endpoint, ps_qos, {})
+    road.publish(1)
+    assert [e.event for e in road.sub.readDataEvents(alive_only, 0, 1.0)] == [EVENT.CREATED]
+    assert wait_until(lambda: len(mrv.readMostRecent(0.0)) == 1)
+    mrv.close()
+    road.close()
+
+
 # --- loans -----------------------------------------------------------------------------
 
 def test_loan_sample_outlives_close_and_the_loan_object(road, kind):

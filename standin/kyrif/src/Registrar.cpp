@@ -6,6 +6,7 @@
 #include "Clients.hpp"
 #include "DataTypes.hpp"
 #include "ServiceDispatch.hpp"
+#include "WireTypes.hpp"
 #include "kyrif/TypeTraits.hpp"
 #include "tav/qel/TypeSupport.hpp"
 
@@ -20,6 +21,7 @@ void registerInterfaceTypes() {
     using tav::qel::TypeRole;
 
     registerDataTypes();
+    registerWireTypes();
 
     auto& registry = tav::qel::TypeRegistry::instance();
     registry.add(QelTypeTraits<KyrCmds>::libraryName, QelTypeTraits<KyrCmds>::name,

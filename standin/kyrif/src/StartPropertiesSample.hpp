@@ -39,6 +39,11 @@ public:
     void assignEntity(const tav::qel::ps::DataEntityBase& other) override;
     const char* entityTypeName() const override;
 
+    double absTime() const { return absTime_; }
+    const std::string& customTrigger() const { return customTrigger_; }
+    const std::string& info() const { return info_; }
+    StartTriggerTypes trigger() const { return trigger_; }
+
 private:
     double absTime_ = 0.0;
     std::string customTrigger_;

@@ -23,6 +23,7 @@ const char* roleName(TypeRole role) {
 }  // namespace
 
 TypeSupport::~TypeSupport() = default;
+WireType::~WireType() = default;
 
 ServiceTypeSupport::ServiceTypeSupport(TypeRole role, Dispatch dispatch) : role_(role), dispatch_(dispatch) {}
 ServiceTypeSupport::~ServiceTypeSupport() = default;
@@ -33,6 +34,7 @@ ClientTypeSupport::~ClientTypeSupport() = default;
 struct TypeRegistry::State {
     mutable std::mutex mutex;
     std::map<std::pair<std::string, std::string>, std::shared_ptr<const TypeSupport>> types;
+    std::map<std::pair<std::string, std::string>, std::shared_ptr<const WireType>> wireTypes;
 };
 
 TypeRegistry::TypeRegistry() : state_(std::make_shared<State>()) {}
@@ -76,6 +78,30 @@ std::shared_ptr<const TypeSupport> TypeRegistry::find(const std::string& library
                            roleName(support->role()) + ", not a " + roleName(role));
     }
     return support;
+}
+
+void TypeRegistry::addWireType(const std::string& libraryName, const std::string& typeName,
+                               std::shared_ptr<const WireType> wire) {
+    if (!wire) {
+        throw QelException("type '" + typeName + "' of library '" + libraryName + "' registered without wire form");
+    }
+    std::shared_ptr<const WireType> previous;
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    auto& slot = state_->wireTypes[{libraryName, typeName}];
+    previous = std::exchange(slot, std::move(wire));
+}
+
+std::shared_ptr<const WireType> TypeRegistry::findWireType(const std::string& libraryName,
+                                                           const std::string& typeName) const {
+    {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        auto it = state_->wireTypes.find({libraryName, typeName});
+        if (it != state_->wireTypes.end()) {
+            return it->second;
+        }
+    }
+    throw QelException("type '" + typeName + "' of library '" + libraryName +
+                       "' has no wire form: its interface library cannot send it between processes");
 }
 
 }  // namespace tav::qel

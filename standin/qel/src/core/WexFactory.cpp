@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "../dds/DdsQel.hpp"
 #include "../embedded/EmbeddedQel.hpp"
 #include "network/uri.hpp"
 #include "tav/qel/OwningProcess.hpp"
@@ -31,6 +32,7 @@ struct WexFactory::State {
 WexFactory::WexFactory() : state_(std::make_shared<State>()) {
     noteMiddlewareStarted();
     state_->middlewares["inproc"] = embedded::EmbeddedQel::create();
+    state_->middlewares["dds.ps"] = dds::DdsQel::create();
 }
 
 WexFactory& WexFactory::getInstance() {

@@ -36,6 +36,27 @@ void MrvState::store(std::unique_ptr<ps::DataEntityBase> copy) {
     }
 }
 
+void MrvState::drop(const ps::DataEntityBase& key) {
+    const bool keyed = key.hasKeyEntity();
+    auto range = index_.equal_range(keyed ? key.keyHash() : 0);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (!keyed || keys_[it->second]->keyEqualsEntity(key)) {
+            const std::size_t position = it->second;
+            std::shared_ptr<ps::DataEntityBase> dropped = std::move(latest_[position]);
+            keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(position));
+            latest_.erase(latest_.begin() + static_cast<std::ptrdiff_t>(position));
+            // Positions after the dropped one moved down by one.
+            index_.erase(it);
+            for (auto& entry : index_) {
+                if (entry.second > position) {
+                    --entry.second;
+                }
+            }
+            return;
+        }
+    }
+}
+
 std::vector<std::shared_ptr<ps::DataEntityBase>> MrvState::readMostRecent(std::chrono::milliseconds timeout) {
     const Deadline deadline(timeout);
     std::unique_lock<std::mutex> lock(topic_->mutex);

@@ -16,6 +16,9 @@ public:
 
     // Topic mutex held.
     void store(std::unique_ptr<ps::DataEntityBase> copy);
+    // Forgets the instance that key names (it went away). Topic mutex held.
+    void drop(const ps::DataEntityBase& key);
+    bool accepting() const { return !closed_ && !topic_->shutDown; }
     void wakeAll() { cv_.notify_all(); }
 
     std::vector<std::shared_ptr<ps::DataEntityBase>> readMostRecent(std::chrono::milliseconds timeout);

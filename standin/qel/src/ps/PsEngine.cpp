@@ -51,6 +51,12 @@ std::unique_ptr<ps::detail::SubscriberCore> PsEngine::makeSubscriber(const std::
                                                                      const std::string& libraryName,
                                                                      const std::string& typeName,
                                                                      SupportPtr support, std::size_t queueDepth) {
+    return makeSubscriberCore(addSubscriber(endpoint, libraryName, typeName, std::move(support), queueDepth));
+}
+
+std::shared_ptr<SubscriberState> PsEngine::addSubscriber(const std::string& endpoint, const std::string& libraryName,
+                                                         const std::string& typeName, SupportPtr support,
+                                                         std::size_t queueDepth) {
     auto topic = topicFor(endpoint, libraryName, typeName, std::move(support));
     auto state = std::make_shared<SubscriberState>(topic, queueDepth);
     {
@@ -60,7 +66,7 @@ std::unique_ptr<ps::detail::SubscriberCore> PsEngine::makeSubscriber(const std::
         }
         topic->subscribers.push_back(state);
     }
-    return makeSubscriberCore(std::move(state));
+    return state;
 }
 
 std::unique_ptr<ps::detail::MrvSubscriberCore> PsEngine::makeMrvSubscriber(const std::string& endpoint,
@@ -77,6 +83,11 @@ std::unique_ptr<ps::detail::MrvSubscriberCore> PsEngine::makeMrvSubscriber(const
         topic->mrvs.push_back(state);
     }
     return makeMrvSubscriberCore(std::move(state));
+}
+
+std::shared_ptr<Topic> PsEngine::openTopic(const std::string& endpoint, const std::string& libraryName,
+                                           const std::string& typeName, SupportPtr support) {
+    return topicFor(endpoint, libraryName, typeName, std::move(support));
 }
 
 void PsEngine::shutdown() {

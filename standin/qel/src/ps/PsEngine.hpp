@@ -6,6 +6,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "MrvState.hpp"
+#include "SubscriberState.hpp"
 #include "Topic.hpp"
 #include "tav/qel/ps/detail/EntityCores.hpp"
 
@@ -33,6 +35,16 @@ public:
                                                                      const std::string& libraryName,
                                                                      const std::string& typeName,
                                                                      SupportPtr support);
+
+    // The engine state of a new subscriber, for a transport that also fills its
+    // queue itself (enqueue and removeInstance, under the topic's mutex).
+    std::shared_ptr<SubscriberState> addSubscriber(const std::string& endpoint, const std::string& libraryName,
+                                                   const std::string& typeName, SupportPtr support,
+                                                   std::size_t queueDepth);
+    // The topic of endpoint, made on first use; a QelException when the endpoint
+    // already carries another type.
+    std::shared_ptr<Topic> openTopic(const std::string& endpoint, const std::string& libraryName,
+                                     const std::string& typeName, SupportPtr support);
 
     // Wakes every waiting call (ClosedException), stops every dispatcher and
     // releases every handler. Later calls fail at once.

@@ -104,6 +104,25 @@ void SubscriberState::enqueue(std::unique_ptr<ps::DataEntityBase> copy, double t
     }
 }
 
+void SubscriberState::removeInstance(const ps::DataEntityBase& key, double timestamp) {
+    const std::size_t hash = key.hasKeyEntity() ? key.keyHash() : 0;
+    auto range = instances_.equal_range(hash);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (!key.hasKeyEntity() || it->second.key->keyEqualsEntity(key)) {
+            std::shared_ptr<ps::DataEntityBase> keyOnly(std::move(it->second.key));
+            instances_.erase(it);
+            queue_.push_back(Received{std::move(keyOnly), ps::InstanceEvent::REMOVED, timestamp, ++receivedSeq_, false});
+            if (readersWaiting_ > 0) {
+                readCv_.notify_all();
+            }
+            if (dispatcherWaiting_) {
+                dispatchCv_.notify_one();
+            }
+            return;
+        }
+    }
+}
+
 std::vector<Received> SubscriberState::take(std::size_t maxCount) {
     std::vector<Received> taken;
     std::lock_guard<std::mutex> lock(topic_->mutex);

@@ -47,7 +47,15 @@ public:
 
     // Publishing side, topic mutex held.
     bool full() const { return queue_.size() >= depth_; }
+    std::size_t room() const { return queue_.size() >= depth_ ? 0 : depth_ - queue_.size(); }
+    // False once closed or shut down: nothing more is queued.
+    bool accepting() const { return !closed_ && !topic_->shutDown; }
     void enqueue(std::unique_ptr<ps::DataEntityBase> copy, double timestamp);
+    // The instance that key names went away: queues its REMOVED event (not alive, no
+    // valid data) and forgets its latest sample. Nothing happens for an instance this
+    // subscriber never received. Queued even when the queue is full, so that the
+    // leaving writer never waits; at most one event per received instance.
+    void removeInstance(const ps::DataEntityBase& key, double timestamp);
 
     // ClosedException when closed or shut down.
     void ensureOpen();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "tav/qel/Qel.hpp"
@@ -46,6 +47,30 @@ struct PsShared {
     }
 };
 
+// The instances that one publisher, together with the instance publishers made from
+// it, has written; guarded by the topic's mutex. When the last of them closes, the
+// instances that no other publisher of the topic wrote go away.
+struct WrittenInstances {
+    std::unordered_multimap<std::size_t, std::unique_ptr<ps::DataEntityBase>> keys;
+    std::size_t open = 0;
+
+    bool has(const ps::DataEntityBase& key, std::size_t hash) const {
+        auto range = keys.equal_range(hash);
+        for (auto it = range.first; it != range.second; ++it) {
+            if (!key.hasKeyEntity() || it->second->keyEqualsEntity(key)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    void note(const ps::DataEntityBase& sample) {
+        const std::size_t hash = sample.hasKeyEntity() ? sample.keyHash() : 0;
+        if (!has(sample, hash)) {
+            keys.emplace(hash, sample.cloneKeyEntity());
+        }
+    }
+};
+
 struct Topic {
     Topic(std::string topicName, std::string library, std::string type,
           std::shared_ptr<const ps::detail::DataTypeSupportBase> typeSupport, std::shared_ptr<PsShared> shared)
@@ -68,6 +93,8 @@ struct Topic {
     std::size_t publishersWaiting = 0;
     std::vector<std::shared_ptr<SubscriberState>> subscribers;
     std::vector<std::shared_ptr<MrvState>> mrvs;
+    // Publishers with at least one open entity.
+    std::vector<WrittenInstances*> writers;
     bool shutDown = false;
 
     // Called with mutex held whenever queue room was freed.

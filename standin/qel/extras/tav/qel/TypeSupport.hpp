@@ -5,6 +5,7 @@
 #include <boost/thread/future.hpp>
 
 #include "tav/qel/Export.hpp"
+#include "tav/qel/WireType.hpp"
 #include "tav/qel/rr/RrEntity.hpp"
 #include "tav/qel/rr/detail/ClientCore.hpp"
 #include "tav/qel/rr/detail/Request.hpp"
@@ -69,6 +70,13 @@ public:
     // find, and a QelException when the type's role is not the one asked for.
     std::shared_ptr<const TypeSupport> find(const std::string& libraryName,
                                             const std::string& typeName, TypeRole role) const;
+    // The wire form of a structure type, for the transports between processes.
+    // Registering a pair twice replaces the earlier entry.
+    void addWireType(const std::string& libraryName, const std::string& typeName,
+                     std::shared_ptr<const WireType> wire);
+    // The wire form, or a QelException when the interface library gave none.
+    std::shared_ptr<const WireType> findWireType(const std::string& libraryName,
+                                                 const std::string& typeName) const;
 
 private:
     TypeRegistry();

@@ -12,14 +12,16 @@
 
 namespace tav::qel::ps::detail {
 
-// One sample as it sits in a subscriber's queue. The sample is the subscriber's own
-// copy; every received sample belongs to a live instance.
+// One event as it sits in a subscriber's queue. The sample is the subscriber's own
+// copy. An event of an instance that went away (REMOVED) is not alive and carries no
+// valid data: its sample holds only the key fields, for filtering by instance.
 struct Received {
     std::shared_ptr<DataEntityBase> data;
     InstanceEvent event = InstanceEvent::CREATED;
     double timestamp = 0.0;
     // Position in the subscriber's stream of received samples, counted from 1.
     std::uint64_t sequence = 0;
+    bool alive = true;
 };
 
 // A filter without its type: the instance is a private copy of the filter's key
@@ -39,9 +41,9 @@ struct EventSelection {
         }
     }
 
-    // Every received sample is of a live instance: NOT_ALIVE selects nothing.
     bool matches(const Received& received) const {
-        if (state == InstanceState::NOT_ALIVE) {
+        if ((state == InstanceState::ALIVE && !received.alive) ||
+            (state == InstanceState::NOT_ALIVE && received.alive)) {
             return false;
         }
         if (!events.empty() && events.count(received.event) == 0) {

@@ -40,16 +40,22 @@ std::shared_ptr<T> adoptSample(std::unique_ptr<DataEntityBase> sample) {
     return std::shared_ptr<T>(typed);
 }
 
-// One received sample; the typed sample is found once, when the event is made.
+// One received sample; the typed sample is found once, when the event is made. The
+// event of an instance that went away has no data.
 template <class T>
 class TypedDataEvent final : public DataEvent<T> {
 public:
     explicit TypedDataEvent(const Received& received)
-        : data_(typedSample<T>(received.data)), event_(received.event), timestamp_(received.timestamp) {}
+        : data_(received.alive ? typedSample<T>(received.data) : nullptr),
+          event_(received.event),
+          timestamp_(received.timestamp),
+          alive_(received.alive) {}
 
     bool hasValidData() const override { return static_cast<bool>(data_); }
     const std::shared_ptr<T>& getData() const override { return data_; }
-    InstanceState getInstanceState() const override { return InstanceState::ALIVE; }
+    InstanceState getInstanceState() const override {
+        return alive_ ? InstanceState::ALIVE : InstanceState::NOT_ALIVE;
+    }
     InstanceEvent getInstanceEvent() const override { return event_; }
     double getSourceTimestamp() const override { return timestamp_; }
 
@@ -57,6 +63,7 @@ private:
     std::shared_ptr<T> data_;
     InstanceEvent event_;
     double timestamp_;
+    bool alive_;
 };
 
 // A lent sample. close() ends the loan (getData then gives null), but the sample's

@@ -63,7 +63,10 @@ public:
         std::vector<std::shared_ptr<T>> samples;
         samples.reserve(taken.size());
         for (auto& received : taken) {
-            samples.push_back(typedSample<T>(std::move(received.data)));
+            // The event of an instance that went away has no sample to read.
+            if (received.alive) {
+                samples.push_back(typedSample<T>(std::move(received.data)));
+            }
         }
         return samples;
     }
@@ -84,11 +87,15 @@ public:
     }
 
     std::shared_ptr<LoanedDataEntity<T>> loanedRead() override {
-        std::vector<Received> taken = core_->take(1);
-        if (taken.empty()) {
-            return nullptr;
+        for (;;) {
+            std::vector<Received> taken = core_->take(1);
+            if (taken.empty()) {
+                return nullptr;
+            }
+            if (taken.front().alive) {
+                return std::make_shared<TypedLoan<T>>(typedSample<T>(std::move(taken.front().data)));
+            }
         }
-        return std::make_shared<TypedLoan<T>>(typedSample<T>(std::move(taken.front().data)));
     }
 
     std::shared_ptr<LoanedDataEntity<T>> loanedReadInstance(T& instance) override {

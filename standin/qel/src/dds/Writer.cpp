@@ -1,0 +1,117 @@
+// Writing samples, waiting for readers and acknowledgements.
+#include "Writer.hpp"
+
+#include <thread>
+#include <vector>
+
+#include "EntityQos.hpp"
+#include "tav/qel/BlockingHook.hpp"
+#include "tav/qel/QelException.hpp"
+
+namespace tav::qel::dds {
+
+namespace {
+
+// The longest pause between two attempts of a write that found the readers lagging.
+constexpr auto kMaxRetryPause = std::chrono::milliseconds(2);
+
+// Wire structures of the usual sizes are made on the stack.
+constexpr std::size_t kStackWire = 256;
+
+}  // namespace
+
+Writer::Writer(std::shared_ptr<Domain> domain, dds_entity_t topic, std::shared_ptr<const WireType> wire,
+               std::string topicName, std::chrono::milliseconds ackWait)
+    : domain_(std::move(domain)), wire_(std::move(wire)), topicName_(std::move(topicName)), ackWait_(ackWait) {
+    Qos qos;
+    writerQos(qos);
+    writer_ = dds_create_writer(domain_->participant(), topic, qos.get(), nullptr);
+    if (writer_ < 0) {
+        throw QelException("cannot publish on topic '" + topicName_ + "': " + engineError(writer_));
+    }
+}
+
+Writer::~Writer() {
+    finish();
+}
+
+void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
+                   std::chrono::steady_clock::time_point deadline) {
+    alignas(std::max_align_t) unsigned char stackWire[kStackWire];
+    std::vector<std::max_align_t> heapWire;
+    void* wire = stackWire;
+    if (wire_->wireSize() > kStackWire) {
+        heapWire.resize(wire_->wireSize() / sizeof(std::max_align_t) + 1);
+        wire = heapWire.data();
+    }
+    wire_->toWire(sample, wire);
+
+    std::shared_lock<std::shared_mutex> lock(lifetime_);
+    auto pause = std::chrono::microseconds(20);
+    for (;;) {
+        if (finishing_.load()) {
+            throw ClosedException("publisher of topic '" + topicName_ + "' is closed");
+        }
+        const dds_return_t rc = dds_write_ts(writer_, wire, timestampNs);
+        if (rc == DDS_RETCODE_OK) {
+            return;
+        }
+        if (rc != DDS_RETCODE_TIMEOUT) {
+            throw QelException("cannot publish on topic '" + topicName_ + "': " + engineError(rc));
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            throw TimeoutException("publish on topic '" + topicName_ +
+                                   "' timed out: a reader in another process did not take the samples in time");
+        }
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+        pause = std::min<std::chrono::microseconds>(pause * 2, kMaxRetryPause);
+    }
+}
+
+void Writer::waitForReaders(std::size_t count, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    bool matched = false;
+    runBlocking([&] {
+        for (;;) {
+            dds_publication_matched_status_t status{};
+            if (dds_get_publication_matched_status(writer_, &status) == DDS_RETCODE_OK &&
+                status.current_count >= count) {
+                matched = true;
+                return;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    if (!matched) {
+        throw TimeoutException("publisher of topic '" + topicName_ + "': fewer than " + std::to_string(count) +
+                               " readers in other processes appeared within " + std::to_string(timeout.count()) +
+                               " ms");
+    }
+}
+
+void Writer::retain() {
+    ++open_;
+}
+
+void Writer::release() {
+    if (--open_ == 0) {
+        finish();
+    }
+}
+
+void Writer::finish() {
+    if (finishing_.exchange(true)) {
+        return;
+    }
+    runBlocking([&] {
+        std::unique_lock<std::shared_mutex> lock(lifetime_);
+        dds_wait_for_acks(writer_, DDS_MSECS(ackWait_.count()));
+        dds_delete(writer_);
+    });
+}
+
+}  // namespace tav::qel::dds

@@ -1,0 +1,159 @@
+"""Foreign peers of the dds.ps transport: a plain C program on the engine's C API
+and the shipped IDL, the native C++ example, and a peer on another host (a network
+namespace joined by a veth pair)."""
+import itertools
+import json
+import os
+import shutil
+import subprocess
+import sys
+import time
+import uuid
+
+import pytest
+
+import pyqelcpp
+from ModKyrif import Kyrif
+
+LONG = 30.0
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+IDL = os.path.join(ROOT, "standin", "kyrif", "idl", "kyrif.idl")
+PEER = os.path.join(HERE, "dds_peer.py")
+_counter = itertools.count()
+
+# What the transport configures by default, for a foreign program on this host.
+FOREIGN_CONFIG = ("<CycloneDDS><Domain id=\"any\"><General><Interfaces><NetworkInterface name=\"lo\"/>"
+                  "</Interfaces><AllowMulticast>false</AllowMulticast></General><Discovery>"
+                  "<ParticipantIndex>auto</ParticipantIndex><MaxAutoParticipantIndex>99</MaxAutoParticipantIndex>"
+                  "<Peers><Peer address=\"127.0.0.1\"/></Peers></Discovery></Domain></CycloneDDS>")
+
+
+@pytest.fixture
+def topic_name():
+    return f"interop/p{os.getpid()}/n{next(_counter)}"
+
+
+@pytest.fixture(scope="module")
+def c_peer(tmp_path_factory):
+    if not (shutil.which("idlc") and shutil.which("gcc")):
+        pytest.skip("idlc or gcc is missing")
+    out = tmp_path_factory.mktemp("c_peer")
+    subprocess.run(["idlc", "-o", str(out), IDL], check=True)
+    program = out / "kyrif_peer"
+    subprocess.run(["gcc", "-O1", "-o", str(program), os.path.join(HERE, "interop", "kyrif_peer.c"),
+                    str(out / "kyrif.c"), "-I", str(out), "-lddsc"], check=True)
+    return str(program)
+
+
+def foreign_env():
+    return dict(os.environ, CYCLONEDDS_URI=FOREIGN_CONFIG)
+
+
+def read_all(sub, count):
+    got = []
+    deadline = time.monotonic() + LONG
+    while len(got) < count and time.monotonic() < deadline:
+        got += [(s.getName(), s.getParameters()) for s in sub.read(0)]
+        time.sleep(0.01)
+    return got
+
+
+def test_a_plain_c_program_publishes_to_python(factory, ps_qos, c_peer, topic_name):
+    sub = Kyrif.Method.staticGetSubscriber(factory, f"dds.ps://0/{topic_name}", ps_qos, {})
+    proc = subprocess.run([c_peer, "pub", "0", topic_name, "20"], env=foreign_env(), timeout=LONG)
+    assert proc.returncode == 0
+    assert read_all(sub, 20) == [(f"c{i}", f"from C {i}") for i in range(20)]
+    sub.close()
+
+
+def test_python_publishes_to_a_plain_c_program(factory, ps_qos, c_peer, topic_name):
+    proc = subprocess.Popen([c_peer, "sub", "0", topic_name, "20"], env=foreign_env(), stdout=subprocess.PIPE,
+                            text=True)
+    try:
+        assert proc.stdout.readline().strip() == "ready"
+        pub = Kyrif.Method.staticGetPublisher(factory, f"dds.ps://0/{topic_name}", ps_qos,
+                                              {"dds.waitForReaders": "1"})
+        for i in range(20):
+            sample = pub.createDataEntity()
+            sample.setName(f"py{i}")
+            sample.setParameters(f"é{i}")
+            pub.publish(sample, LONG)
+        pub.close()
+        out, _ = proc.communicate(timeout=LONG)
+        assert proc.returncode == 0
+        assert out.splitlines() == [f"py{i}|é{i}" for i in range(20)]
+    finally:
+        proc.kill()
+        proc.wait()
+
+
+def test_the_native_example_publishes_to_python(factory, ps_qos, topic_name):
+    folder = os.environ.get("MODKYRIF_BENCH_MODULES", "")
+    program = os.path.join(folder, "publish_methods")
+    if not os.path.exists(program):
+        pytest.skip("the native example is not built (scripts/test.sh builds it)")
+    endpoint = f"dds.ps://0/{topic_name}"
+    sub = Kyrif.Method.staticGetSubscriber(factory, endpoint, ps_qos, {})
+    proc = subprocess.run([program, endpoint, "5"], capture_output=True, text=True, timeout=LONG)
+    assert proc.returncode == 0, proc.stderr
+    assert read_all(sub, 5) == [(f"native{i}", "count=5") for i in range(5)]
+    sub.close()
+
+
+# --- two hosts ---------------------------------------------------------------------------
+
+@pytest.fixture
+def two_hosts():
+    """Two network namespaces joined by a veth pair, with addresses of their own."""
+    if os.geteuid() != 0 or not shutil.which("ip"):
+        pytest.skip("making network namespaces needs root and the ip command")
+    tag = uuid.uuid4().hex[:6]
+    hosts = [f"mkA{tag}", f"mkB{tag}"]
+    links = [f"va{tag}", f"vb{tag}"]
+    addresses = ["10.231.77.1", "10.231.77.2"]
+    made = []
+
+    def ip(*args):
+        subprocess.run(["ip", *args], check=True, capture_output=True, text=True)
+
+    try:
+        for host in hosts:
+            ip("netns", "add", host)
+            made.append(host)
+        ip("link", "add", links[0], "netns", hosts[0], "type", "veth", "peer", "name", links[1], "netns", hosts[1])
+        for host, link, address in zip(hosts, links, addresses):
+            ip("-n", host, "addr", "add", f"{address}/24", "dev", link)
+            ip("-n", host, "link", "set", link, "up")
+            ip("-n", host, "link", "set", "lo", "up")
+    except subprocess.CalledProcessError as error:
+        for host in made:
+            subprocess.run(["ip", "netns", "del", host], capture_output=True)
+        pytest.skip(f"cannot make network namespaces here: {error.stderr.strip()}")
+    yield list(zip(hosts, links, addresses))
+    for host in made:
+        subprocess.run(["ip", "netns", "del", host], capture_output=True)
+
+
+def test_publisher_and_subscriber_on_two_hosts(two_hosts, topic_name):
+    (host_a, link_a, address_a), (host_b, link_b, address_b) = two_hosts
+    endpoint = f"dds.ps://5/{topic_name}"
+
+    def peer(host, link, peer_address, *args):
+        env = dict(os.environ, DDS_PEER_PROPS=json.dumps({"dds.interfaces": link, "dds.peers": peer_address}))
+        return subprocess.Popen(["ip", "netns", "exec", host, sys.executable, PEER, *args], env=env,
+                                stdout=subprocess.PIPE, text=True)
+
+    subscriber = peer(host_b, link_b, address_a, "subscribe", endpoint, "10")
+    try:
+        assert subscriber.stdout.readline().strip() == "ready"
+        publisher = peer(host_a, link_a, address_b, "publish", endpoint, "10")
+        out, _ = publisher.communicate(timeout=LONG)
+        assert publisher.returncode == 0 and out.strip() == "published"
+        got = json.loads(subscriber.stdout.readline())
+        assert got == [[f"k{i % 3}", str(i)] for i in range(10)]
+        subscriber.wait(LONG)
+    finally:
+        for proc in (subscriber,):
+            proc.kill()
+            proc.wait()
