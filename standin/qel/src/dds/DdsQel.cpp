@@ -1,6 +1,8 @@
 // Creation of publish/subscribe entities between processes, and their shutdown.
 #include "DdsQel.hpp"
 
+#include "tav/qel/OwningProcess.hpp"
+
 #include "../embedded/EmbeddedQel.hpp"
 #include "../ps/CoreFactories.hpp"
 #include "Domain.hpp"
@@ -158,6 +160,9 @@ std::unique_ptr<rr::da::DataAccessSync> DdsQel::createDataAccess(const std::stri
 }
 
 void DdsQel::shutdown() {
+    if (inForkedProcess()) {
+        return;  // the engine and its threads are the parent's, which shuts them down
+    }
     std::unique_lock<std::mutex> lock(shutdownMutex_, std::try_to_lock);
     if (!lock.owns_lock()) {
         runBlocking([&] { lock.lock(); });

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "tav/qel/OwningProcess.hpp"
 #include "tav/qel/QelException.hpp"
 
 namespace tav::qel::dds {
@@ -33,6 +34,8 @@ std::string engineError(dds_return_t code) {
 }
 
 std::shared_ptr<Domain> Domain::open(std::uint32_t id, const Properties& properties) {
+    ensureOwningProcess("the middleware");
+    noteMiddlewareStarted();  // the engine starts its threads here
     const DomainSettings settings = DomainSettings::from(properties);
     Registry& domains = registry();
     std::lock_guard<std::mutex> lock(domains.mutex);

@@ -4,11 +4,13 @@
 #include <cmath>
 
 #include "../core/Deadline.hpp"
+#include "tav/qel/OwningProcess.hpp"
 #include "tav/qel/QelException.hpp"
 
 namespace tav::qel::dds {
 
 void checkRunning(const Shared& shared, const std::string& what) {
+    ensureOwningProcess("the middleware");
     if (shared.shutDown.load()) {
         throw ClosedException(what + ": the middleware has shut down");
     }
@@ -47,7 +49,13 @@ public:
         : shared_(std::move(shared)), local_(std::move(local)), writer_(std::move(writer)), key_(std::move(key)) {
         writer_->retain();
     }
-    ~PublisherCoreImpl() override { close(); }
+    ~PublisherCoreImpl() override {
+        if (inForkedProcess()) {
+            abandonState(writer_);  // the engine's state is the parent's
+            return;
+        }
+        close();
+    }
 
     std::shared_ptr<Qel> getQel() const override {
         checkRunning(*shared_, "publisher");
@@ -69,6 +77,9 @@ public:
     }
 
     void close() override {
+        if (inForkedProcess()) {
+            return;
+        }
         if (!closed_.exchange(true)) {
             local_->close();
             writer_->release();
@@ -99,10 +110,19 @@ public:
     SubscriberCoreImpl(std::shared_ptr<Shared> shared, std::unique_ptr<ps::detail::SubscriberCore> local,
                        std::shared_ptr<ReaderPump> pump)
         : shared_(std::move(shared)), local_(std::move(local)), pump_(std::move(pump)) {}
-    ~SubscriberCoreImpl() override { close(); }
+    ~SubscriberCoreImpl() override {
+        if (inForkedProcess()) {
+            abandonState(pump_);  // the engine's state is the parent's
+            return;
+        }
+        close();
+    }
 
     std::shared_ptr<Qel> getQel() const override { return local_->getQel(); }
     void close() override {
+        if (inForkedProcess()) {
+            return;
+        }
         pump_->stop();
         local_->close();
     }
@@ -141,9 +161,18 @@ public:
     MrvSubscriberCoreImpl(std::shared_ptr<Shared> shared, std::unique_ptr<ps::detail::MrvSubscriberCore> local,
                           std::shared_ptr<ReaderPump> pump)
         : shared_(std::move(shared)), local_(std::move(local)), pump_(std::move(pump)) {}
-    ~MrvSubscriberCoreImpl() override { close(); }
+    ~MrvSubscriberCoreImpl() override {
+        if (inForkedProcess()) {
+            abandonState(pump_);  // the engine's state is the parent's
+            return;
+        }
+        close();
+    }
 
     void close() override {
+        if (inForkedProcess()) {
+            return;
+        }
         pump_->stop();
         local_->close();
     }
