@@ -1,5 +1,5 @@
-// The dispatcher thread of a subscriber: runs its asynchronous handlers and
-// notifiers, in publishing order, outside every middleware lock.
+// Dispatching of a subscriber: its asynchronous handlers and notifiers run on a
+// dispatcher thread of the engine, in publishing order, outside every middleware lock.
 #include <cxxabi.h>
 
 #include <cstdio>
@@ -12,13 +12,19 @@ namespace tav::qel::embedded {
 
 using ps::detail::Received;
 
-void SubscriberState::startDispatcher() {
-    if (dispatcher_.joinable() || stopDispatcher_) {
+bool SubscriberState::hasDispatchWork() const {
+    return !stopDispatcher_ && ((asyncCount_ > 0 && !queue_.empty()) ||
+                                (notifierCount_ > 0 && receivedSeq_ > notifiedSeq_));
+}
+
+void SubscriberState::scheduleDispatch() {
+    if (scheduled_ || !hasDispatchWork()) {
         return;
     }
-    // The thread keeps the state alive until it ends.
-    dispatcher_ = std::thread([self = shared_from_this()] { self->runDispatcher(); });
-    dispatcherId_ = dispatcher_.get_id();
+    scheduled_ = true;
+    // The pool keeps the state alive until the job ran. Once the middleware shuts
+    // down the job is dropped, and the subscriber is closed anyway.
+    topic_->engine->dispatchers.post(shared_from_this());
 }
 
 void SubscriberState::report(const char* what) const {
@@ -26,7 +32,7 @@ void SubscriberState::report(const char* what) const {
     std::fflush(stderr);
 }
 
-void SubscriberState::runDispatcher() {
+void SubscriberState::runJob() {
     std::unique_lock<std::mutex> lock(topic_->mutex);
     try {
         dispatchLoop(lock);
@@ -64,16 +70,9 @@ void SubscriberState::dispatchLoop(std::unique_lock<std::mutex>& lock) {
         }
     };
 
-    for (;;) {
-        dispatcherWaiting_ = true;
-        dispatchCv_.wait(lock, [&] {
-            return stopDispatcher_ || (asyncCount_ > 0 && !queue_.empty()) ||
-                   (notifierCount_ > 0 && receivedSeq_ > notifiedSeq_);
-        });
-        dispatcherWaiting_ = false;
-        if (stopDispatcher_) {
-            break;
-        }
+    // Runs batches while there is work, then lets the thread go; the next event
+    // hands the subscriber to a dispatcher thread again.
+    while (hasDispatchWork()) {
 
         if (notifierCount_ > 0 && receivedSeq_ > notifiedSeq_) {
             for (const auto& entry : handlers_) {
@@ -155,6 +154,7 @@ void SubscriberState::dispatchLoop(std::unique_lock<std::mutex>& lock) {
         handlers.clear();
         lock.lock();
     }
+    scheduled_ = false;
     lock.unlock();
 }
 

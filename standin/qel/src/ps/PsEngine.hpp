@@ -34,8 +34,9 @@ public:
                                                                      const std::string& typeName,
                                                                      SupportPtr support);
 
-    // Wakes every waiting call (ClosedException), stops every dispatcher and
-    // releases every handler. Later calls fail at once.
+    // Wakes every waiting call (ClosedException), closes every subscriber (each
+    // waits for its running handlers), releases every handler and ends the
+    // dispatcher threads. Later calls fail at once.
     void shutdown();
 
 private:

@@ -44,11 +44,7 @@ private:
 SubscriberState::SubscriberState(std::shared_ptr<Topic> topic, std::size_t depth)
     : topic_(std::move(topic)), depth_(depth) {}
 
-SubscriberState::~SubscriberState() {
-    if (dispatcher_.joinable()) {
-        dispatcher_.detach();
-    }
-}
+SubscriberState::~SubscriberState() = default;
 
 void SubscriberState::checkOpen() const {
     if (topic_->shutDown) {
@@ -88,9 +84,7 @@ void SubscriberState::enqueue(std::unique_ptr<ps::DataEntityBase> copy, double t
     if (readersWaiting_ > 0) {
         readCv_.notify_all();
     }
-    if (dispatcherWaiting_) {
-        dispatchCv_.notify_one();
-    }
+    scheduleDispatch();
 }
 
 std::vector<Received> SubscriberState::take(std::size_t maxCount) {
@@ -216,6 +210,9 @@ void SubscriberState::unmark(HandlerEntry& entry) {
 }
 
 std::unique_ptr<ps::Subscription> SubscriberState::addHandler(std::shared_ptr<HandlerEntry> entry) {
+    if (entry->kind != HandlerEntry::Kind::Polled) {
+        topic_->engine->dispatchers.ensureThread();
+    }
     {
         std::lock_guard<std::mutex> lock(topic_->mutex);
         checkOpen();
@@ -227,12 +224,7 @@ std::unique_ptr<ps::Subscription> SubscriberState::addHandler(std::shared_ptr<Ha
             // Samples already queued are news to a new notifier.
             notifiedSeq_ = std::min(notifiedSeq_, queue_.empty() ? receivedSeq_ : queue_.front().sequence - 1);
         }
-        if (entry->kind != HandlerEntry::Kind::Polled) {
-            startDispatcher();
-            if (dispatcherWaiting_) {
-                dispatchCv_.notify_one();
-            }
-        }
+        scheduleDispatch();
     }
     return std::make_unique<SubscriptionImpl>(shared_from_this(), std::move(entry));
 }
@@ -280,14 +272,10 @@ void SubscriberState::waitUntilIdle(const std::vector<std::shared_ptr<HandlerEnt
     });
 }
 
-void SubscriberState::wakeAll() {
-    readCv_.notify_all();
-    dispatchCv_.notify_all();
-}
+void SubscriberState::wakeAll() { readCv_.notify_all(); }
 
 void SubscriberState::close() {
     std::vector<std::shared_ptr<HandlerEntry>> released;
-    std::thread dispatcher;
     std::deque<Received> dropped;
     {
         std::lock_guard<std::mutex> lock(topic_->mutex);
@@ -310,25 +298,9 @@ void SubscriberState::close() {
         dropped.swap(queue_);
         instances_.clear();
         wakeAll();
-        if (dispatcher_.joinable()) {
-            if (dispatcherId_ == std::this_thread::get_id()) {
-                // Closed by one of its own handlers: the dispatcher ends by itself
-                // once that handler returns.
-                dispatcher_.detach();
-            } else {
-                dispatcher = std::move(dispatcher_);
-                topic_->engine->beginClosing();  // under the topic mutex: shutdown cannot miss it
-            }
-        }
     }
-    if (dispatcher.joinable()) {
-        // Counted down as soon as the thread is joined, before this thread goes back
-        // to an interpreter that may be finalising.
-        runBlocking([&] {
-            dispatcher.join();
-            topic_->engine->endClosing();
-        });
-    }
+    // A handler running on this very thread (one that closes its own subscriber) is
+    // not waited for: its dispatcher stops once it returns.
     waitUntilIdle(released);
     // The handlers go with the subscriber even while subscription handles still
     // exist; one running on this very thread is left to its last owner.

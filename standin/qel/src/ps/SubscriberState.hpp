@@ -1,7 +1,8 @@
 #pragma once
 // The engine's side of one subscriber: its bounded queue, the latest sample of
-// every instance it received, its handlers and its dispatcher thread. Every member
-// is guarded by the topic's mutex.
+// every instance it received and its handlers. Its asynchronous handlers and
+// notifiers run on the engine's dispatcher threads, one batch of events at a time and
+// in publishing order. Every member is guarded by the topic's mutex.
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -37,15 +38,16 @@ struct HandlerEntry {
     std::vector<std::thread::id> runningOn;
 };
 
-class SubscriberState : public std::enable_shared_from_this<SubscriberState> {
+class SubscriberState : public PoolJob, public std::enable_shared_from_this<SubscriberState> {
 public:
     SubscriberState(std::shared_ptr<Topic> topic, std::size_t depth);
-    ~SubscriberState();
+    ~SubscriberState() override;
 
     Topic& topic() { return *topic_; }
     const std::shared_ptr<Topic>& topicPtr() const { return topic_; }
 
-    // Publishing side, topic mutex held.
+    // Publishing side, topic mutex held. Enqueuing hands the subscriber to a
+    // dispatcher thread when one of its handlers has work.
     bool full() const { return queue_.size() >= depth_; }
     void enqueue(std::unique_ptr<ps::DataEntityBase> copy, double timestamp);
 
@@ -59,13 +61,15 @@ public:
                                                    std::chrono::milliseconds timeout);
     std::size_t poll(std::size_t maxCount, std::chrono::milliseconds timeout);
 
+    // A QelException when the first dispatcher thread cannot start (asynchronous
+    // handlers and notifiers); nothing is subscribed then.
     std::unique_ptr<ps::Subscription> addHandler(std::shared_ptr<HandlerEntry> entry);
     // Ends one subscription: no new delivery, then waits for a running one on
     // another thread.
     void removeHandler(const std::shared_ptr<HandlerEntry>& entry);
 
-    // Stops deliveries, wakes every waiting call, joins the dispatcher (unless
-    // called from it) and releases every handler. Harmless when repeated.
+    // Stops deliveries, wakes every waiting call, waits for the handlers running on
+    // other threads and releases every handler. Harmless when repeated.
     void close();
     // Shutdown of the middleware: wakes waiting calls; mutex held.
     void wakeAll();
@@ -78,8 +82,10 @@ private:
 
     void checkOpen() const;  // mutex held
     InstanceSlot* findInstance(const ps::DataEntityBase& key, std::size_t hash);
-    void startDispatcher();  // mutex held
-    void runDispatcher();
+    bool hasDispatchWork() const;  // mutex held
+    void scheduleDispatch();       // mutex held
+    // Runs the batches that are due, on a dispatcher thread.
+    void runJob() override;
     void dispatchLoop(std::unique_lock<std::mutex>& lock);
     void unmark(HandlerEntry& entry);  // mutex held
     void waitUntilIdle(const std::vector<std::shared_ptr<HandlerEntry>>& entries);
@@ -98,13 +104,12 @@ private:
 
     std::condition_variable readCv_;
     std::size_t readersWaiting_ = 0;
-    std::condition_variable dispatchCv_;
-    bool dispatcherWaiting_ = false;
     std::condition_variable idleCv_;
     std::size_t idleWaiters_ = 0;
 
-    std::thread dispatcher_;
-    std::thread::id dispatcherId_;
+    // Handed to the dispatcher threads and not yet back: at most one thread runs
+    // the subscriber's handlers at a time.
+    bool scheduled_ = false;
     bool stopDispatcher_ = false;
     bool closed_ = false;
 

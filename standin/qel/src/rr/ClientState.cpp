@@ -114,6 +114,21 @@ void ClientState::forget(const std::shared_ptr<ListenerRecord>& listener) {
     doomed = takeListener(listeners_, listener);
 }
 
+void ClientState::release() {
+    std::vector<std::shared_ptr<ListenerRecord>> listeners;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (closed_) {
+            return;
+        }
+        listeners.swap(listeners_);
+    }
+    for (auto& listener : listeners) {
+        listener->release();
+        port_->removeListener(listener);
+    }
+}
+
 void ClientState::close() {
     PendingList pending;
     std::vector<std::shared_ptr<ListenerRecord>> listeners;

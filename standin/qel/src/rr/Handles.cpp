@@ -21,8 +21,10 @@ std::string ServerHandle::getEndpoint() const { return core_->endpoint(); }
 void ServerHandle::close() { core_->close(); }
 
 ClientHandle::~ClientHandle() {
+    // Requests already sent still get their reply or their timeout: the caller may
+    // hold their futures after letting go of the client.
     try {
-        state_->close();
+        state_->release();
     } catch (...) {
     }
 }
