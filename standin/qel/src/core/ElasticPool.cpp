@@ -1,6 +1,7 @@
 #include "ElasticPool.hpp"
 
 #include <cxxabi.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -23,6 +24,7 @@ struct ElasticPool::State {
 
     const std::string role;
     const std::chrono::milliseconds idleTime;
+    const pid_t process = getpid();  // the process whose threads these are
 
     std::mutex mutex;
     std::condition_variable work;   // idle threads wait here for jobs
@@ -232,8 +234,8 @@ void ElasticPool::threadMain(std::shared_ptr<State> state) {
             const bool woken =
                 state->work.wait_for(lock, state->idleTime, [&] { return state->stopping || !state->queue.empty(); });
             --state->idle;
-            if (!woken && state->members > 1) {
-                break;  // idle for long enough; the last thread stays
+            if (!woken) {
+                break;  // idle for long enough
             }
             continue;
         }
@@ -275,6 +277,9 @@ void ElasticPool::threadMain(std::shared_ptr<State> state) {
 void ElasticPool::stop() {
     std::deque<std::shared_ptr<PoolJob>> dropped;  // released after the lock is let go
     std::shared_ptr<State> state = state_;
+    if (getpid() != state->process) {
+        return;  // a process made by fork: the threads are the parent's
+    }
     const std::size_t own = currentPool == state.get() ? 1 : 0;
     {
         std::lock_guard<std::mutex> lock(state->mutex);

@@ -2,8 +2,9 @@
 // Threads shared by many entities of the middleware. A thread is started when work is
 // queued and every thread is busy, and a thread that stays idle for a while ends, so
 // that the number of threads follows the work running at once, not the number of
-// entities that might some day have work. One thread is kept once started, so that
-// work queued when no further thread can start still runs once a thread is free.
+// entities that might some day have work; a pool with nothing to do has no thread.
+// Work queued when no thread can start stays queued and runs once a thread is free
+// or a later post manages to start one.
 //
 // "Busy" means making no progress: jobs that merely queue up for a moment (behind
 // an embedding interpreter's lock, say) are taken by the threads there are, and a
@@ -43,11 +44,15 @@ public:
     // was dropped.
     bool post(std::shared_ptr<PoolJob> job) noexcept;
     // Makes sure the pool has a thread, starting one if none exists: a QelException
-    // saying what failed when it cannot, a ClosedException after stop().
+    // saying what failed when it cannot, a ClosedException after stop(). Entities
+    // call it when they are made, so that a process that cannot start threads any
+    // more hears of it where it can act on it.
     void ensureThread();
     // Drops the queued jobs and waits, through the blocking hook, until every thread
     // has ended, except the calling one when it is a thread of this pool (it ends
-    // once its job returns). Later posts are dropped. Harmless when repeated.
+    // once its job returns). Later posts are dropped. Harmless when repeated. In a
+    // process made by fork, which has none of the threads, it does nothing at all
+    // (not even take the pool's lock, which a thread of the parent may have held).
     void stop();
     // For a process made by fork, which has none of the threads: forgets them and
     // the queued jobs without waiting or taking a lock, and starts afresh. Call only
