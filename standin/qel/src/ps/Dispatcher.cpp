@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "SubscriberState.hpp"
+#include "tav/qel/BlockingHook.hpp"
 #include "tav/qel/detail/DeliveryHook.hpp"
 
 namespace tav::qel::embedded {
@@ -22,9 +23,58 @@ void SubscriberState::scheduleDispatch() {
         return;
     }
     scheduled_ = true;
-    // The pool keeps the state alive until the job ran. Once the middleware shuts
-    // down the job is dropped, and the subscriber is closed anyway.
-    topic_->engine->dispatchers.post(shared_from_this());
+    if (!job_) {
+        job_ = std::make_shared<DispatchJob>(weak_from_this());
+    }
+    // Once the middleware shuts down the job is dropped, and the subscriber is
+    // closed anyway.
+    topic_->engine->dispatchers.post(job_);
+}
+
+namespace {
+// The dispatch job the current thread runs, if any.
+thread_local const DispatchJob* currentJob = nullptr;
+}  // namespace
+
+void DispatchJob::runJob() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++running_;
+    }
+    auto finished = [this] {
+        std::lock_guard<std::mutex> lock(mutex_);
+        --running_;
+        idle_.notify_all();
+    };
+    const DispatchJob* outer = currentJob;
+    currentJob = this;
+    try {
+        if (std::shared_ptr<SubscriberState> state = state_.lock()) {
+            state->dispatch();
+            // The subscriber is let go before a close waiting for this job hears of
+            // its end, so that the close returns with no other reference to it here.
+        }
+    } catch (abi::__forced_unwind&) {
+        currentJob = outer;
+        finished();
+        throw;
+    }
+    currentJob = outer;
+    finished();
+}
+
+void DispatchJob::waitUntilIdle() {
+    const std::size_t own = currentJob == this ? 1 : 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (running_ <= own) {
+            return;
+        }
+    }
+    runBlocking([&] {
+        std::unique_lock<std::mutex> lock(mutex_);
+        idle_.wait(lock, [&] { return running_ <= own; });
+    });
 }
 
 void SubscriberState::report(const char* what) const {
@@ -32,7 +82,7 @@ void SubscriberState::report(const char* what) const {
     std::fflush(stderr);
 }
 
-void SubscriberState::runJob() {
+void SubscriberState::dispatch() {
     std::unique_lock<std::mutex> lock(topic_->mutex);
     try {
         dispatchLoop(lock);

@@ -302,6 +302,16 @@ void SubscriberState::close() {
     // A handler running on this very thread (one that closes its own subscriber) is
     // not waited for: its dispatcher stops once it returns.
     waitUntilIdle(released);
+    // Nor does a dispatcher thread refer to the subscriber (and its topic) once the
+    // close returns.
+    std::shared_ptr<DispatchJob> job;
+    {
+        std::lock_guard<std::mutex> lock(topic_->mutex);
+        job = job_;
+    }
+    if (job) {
+        job->waitUntilIdle();
+    }
     // The handlers go with the subscriber even while subscription handles still
     // exist; one running on this very thread is left to its last owner.
     std::vector<std::shared_ptr<ps::detail::EventSink>> sinks;

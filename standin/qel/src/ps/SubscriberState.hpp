@@ -38,10 +38,28 @@ struct HandlerEntry {
     std::vector<std::thread::id> runningOn;
 };
 
-class SubscriberState : public PoolJob, public std::enable_shared_from_this<SubscriberState> {
+// What a subscriber hands to the dispatcher threads. It refers to the subscriber
+// only weakly while queued, so that a queued dispatch keeps neither the subscriber
+// nor its topic alive, and it counts the threads running it, so that a close can wait
+// until no dispatcher thread refers to the subscriber any more.
+class DispatchJob final : public PoolJob {
+public:
+    explicit DispatchJob(std::weak_ptr<SubscriberState> state) : state_(std::move(state)) {}
+    void runJob() override;
+    // Waits until no thread runs the job, except the calling one.
+    void waitUntilIdle();
+
+private:
+    std::weak_ptr<SubscriberState> state_;
+    std::mutex mutex_;
+    std::condition_variable idle_;
+    std::size_t running_ = 0;
+};
+
+class SubscriberState : public std::enable_shared_from_this<SubscriberState> {
 public:
     SubscriberState(std::shared_ptr<Topic> topic, std::size_t depth);
-    ~SubscriberState() override;
+    ~SubscriberState();
 
     Topic& topic() { return *topic_; }
     const std::shared_ptr<Topic>& topicPtr() const { return topic_; }
@@ -85,7 +103,7 @@ private:
     bool hasDispatchWork() const;  // mutex held
     void scheduleDispatch();       // mutex held
     // Runs the batches that are due, on a dispatcher thread.
-    void runJob() override;
+    void dispatch();
     void dispatchLoop(std::unique_lock<std::mutex>& lock);
     void unmark(HandlerEntry& entry);  // mutex held
     void waitUntilIdle(const std::vector<std::shared_ptr<HandlerEntry>>& entries);
@@ -110,10 +128,12 @@ private:
     // Handed to the dispatcher threads and not yet back: at most one thread runs
     // the subscriber's handlers at a time.
     bool scheduled_ = false;
+    std::shared_ptr<DispatchJob> job_;  // made on the first dispatch
     bool stopDispatcher_ = false;
     bool closed_ = false;
 
     friend class SubscriptionImpl;
+    friend class DispatchJob;
 };
 
 }  // namespace tav::qel::embedded
