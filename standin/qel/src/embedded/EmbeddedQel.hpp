@@ -5,7 +5,7 @@
 //   "qel.middleware"   = "embedded"  what this middleware is
 //   "ps.queueDepth"    = "1024"      capacity of each subscriber's queue
 //   "rr.replyTimeMs"   = "5000"      how long a client command waits for its reply
-//   "rr.workerThreads" = "4"         worker threads of each server
+//   "rr.workerThreads" = "4"         requests of one server running at once
 // The QoS settings ps::qos::QueueDepth and rr::qos::ReplyTime take precedence over
 // the properties. A numeric property that is not a whole number in range is a
 // QelException at creation of the entity.

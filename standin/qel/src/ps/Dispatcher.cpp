@@ -1,24 +1,80 @@
-// The dispatcher thread of a subscriber: runs its asynchronous handlers and
-// notifiers, in publishing order, outside every middleware lock.
+// Dispatching of a subscriber: its asynchronous handlers and notifiers run on a
+// dispatcher thread of the engine, in publishing order, outside every middleware lock.
 #include <cxxabi.h>
 
 #include <cstdio>
 #include <exception>
 
 #include "SubscriberState.hpp"
+#include "tav/qel/BlockingHook.hpp"
 #include "tav/qel/detail/DeliveryHook.hpp"
 
 namespace tav::qel::embedded {
 
 using ps::detail::Received;
 
-void SubscriberState::startDispatcher() {
-    if (dispatcher_.joinable() || stopDispatcher_) {
+bool SubscriberState::hasDispatchWork() const {
+    return !stopDispatcher_ && ((asyncCount_ > 0 && !queue_.empty()) ||
+                                (notifierCount_ > 0 && receivedSeq_ > notifiedSeq_));
+}
+
+void SubscriberState::scheduleDispatch() {
+    if (scheduled_ || !hasDispatchWork()) {
         return;
     }
-    // The thread keeps the state alive until it ends.
-    dispatcher_ = std::thread([self = shared_from_this()] { self->runDispatcher(); });
-    dispatcherId_ = dispatcher_.get_id();
+    scheduled_ = true;
+    if (!job_) {
+        job_ = std::make_shared<DispatchJob>(weak_from_this());
+    }
+    // Once the middleware shuts down the job is dropped, and the subscriber is
+    // closed anyway.
+    topic_->engine->dispatchers.post(job_);
+}
+
+namespace {
+// The dispatch job the current thread runs, if any.
+thread_local const DispatchJob* currentJob = nullptr;
+}  // namespace
+
+void DispatchJob::runJob() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++running_;
+    }
+    auto finished = [this] {
+        std::lock_guard<std::mutex> lock(mutex_);
+        --running_;
+        idle_.notify_all();
+    };
+    const DispatchJob* outer = currentJob;
+    currentJob = this;
+    try {
+        if (std::shared_ptr<SubscriberState> state = state_.lock()) {
+            state->dispatch();
+            // The subscriber is let go before a close waiting for this job hears of
+            // its end, so that the close returns with no other reference to it here.
+        }
+    } catch (abi::__forced_unwind&) {
+        currentJob = outer;
+        finished();
+        throw;
+    }
+    currentJob = outer;
+    finished();
+}
+
+void DispatchJob::waitUntilIdle() {
+    const std::size_t own = currentJob == this ? 1 : 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (running_ <= own) {
+            return;
+        }
+    }
+    runBlocking([&] {
+        std::unique_lock<std::mutex> lock(mutex_);
+        idle_.wait(lock, [&] { return running_ <= own; });
+    });
 }
 
 void SubscriberState::report(const char* what) const {
@@ -26,7 +82,7 @@ void SubscriberState::report(const char* what) const {
     std::fflush(stderr);
 }
 
-void SubscriberState::runDispatcher() {
+void SubscriberState::dispatch() {
     std::unique_lock<std::mutex> lock(topic_->mutex);
     try {
         dispatchLoop(lock);
@@ -64,16 +120,9 @@ void SubscriberState::dispatchLoop(std::unique_lock<std::mutex>& lock) {
         }
     };
 
-    for (;;) {
-        dispatcherWaiting_ = true;
-        dispatchCv_.wait(lock, [&] {
-            return stopDispatcher_ || (asyncCount_ > 0 && !queue_.empty()) ||
-                   (notifierCount_ > 0 && receivedSeq_ > notifiedSeq_);
-        });
-        dispatcherWaiting_ = false;
-        if (stopDispatcher_) {
-            break;
-        }
+    // Runs batches while there is work, then lets the thread go; the next event
+    // hands the subscriber to a dispatcher thread again.
+    while (hasDispatchWork()) {
 
         if (notifierCount_ > 0 && receivedSeq_ > notifiedSeq_) {
             for (const auto& entry : handlers_) {
@@ -155,6 +204,7 @@ void SubscriberState::dispatchLoop(std::unique_lock<std::mutex>& lock) {
         handlers.clear();
         lock.lock();
     }
+    scheduled_ = false;
     lock.unlock();
 }
 

@@ -122,7 +122,9 @@ void PsEngine::shutdown() {
     for (const auto& mrv : mrvs) {
         mrv->close(mrv);
     }
-    tav::qel::runBlocking([this] { shared_->waitForClosing(); });
+    // Every handler has returned by now (each close waited for its own); the
+    // dispatcher threads end.
+    shared_->dispatchers.stop();
 }
 
 }  // namespace tav::qel::embedded

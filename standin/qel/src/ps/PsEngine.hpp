@@ -46,8 +46,9 @@ public:
     std::shared_ptr<Topic> openTopic(const std::string& endpoint, const std::string& libraryName,
                                      const std::string& typeName, SupportPtr support);
 
-    // Wakes every waiting call (ClosedException), stops every dispatcher and
-    // releases every handler. Later calls fail at once.
+    // Wakes every waiting call (ClosedException), closes every subscriber (each
+    // waits for its running handlers), releases every handler and ends the
+    // dispatcher threads. Later calls fail at once.
     void shutdown();
 
 private:

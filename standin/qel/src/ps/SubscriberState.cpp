@@ -55,11 +55,7 @@ private:
 SubscriberState::SubscriberState(std::shared_ptr<Topic> topic, std::size_t depth)
     : topic_(std::move(topic)), depth_(depth) {}
 
-SubscriberState::~SubscriberState() {
-    if (dispatcher_.joinable()) {
-        dispatcher_.detach();
-    }
-}
+SubscriberState::~SubscriberState() = default;
 
 void SubscriberState::checkOpen() const {
     if (topic_->shutDown) {
@@ -99,9 +95,7 @@ void SubscriberState::enqueue(std::unique_ptr<ps::DataEntityBase> copy, double t
     if (readersWaiting_ > 0) {
         readCv_.notify_all();
     }
-    if (dispatcherWaiting_) {
-        dispatchCv_.notify_one();
-    }
+    scheduleDispatch();
 }
 
 void SubscriberState::removeInstance(const ps::DataEntityBase& key, double timestamp) {
@@ -243,6 +237,9 @@ void SubscriberState::unmark(HandlerEntry& entry) {
 }
 
 std::unique_ptr<ps::Subscription> SubscriberState::addHandler(std::shared_ptr<HandlerEntry> entry) {
+    if (entry->kind != HandlerEntry::Kind::Polled) {
+        topic_->engine->dispatchers.ensureThread();
+    }
     {
         std::lock_guard<std::mutex> lock(topic_->mutex);
         checkOpen();
@@ -254,12 +251,7 @@ std::unique_ptr<ps::Subscription> SubscriberState::addHandler(std::shared_ptr<Ha
             // Samples already queued are news to a new notifier.
             notifiedSeq_ = std::min(notifiedSeq_, queue_.empty() ? receivedSeq_ : queue_.front().sequence - 1);
         }
-        if (entry->kind != HandlerEntry::Kind::Polled) {
-            startDispatcher();
-            if (dispatcherWaiting_) {
-                dispatchCv_.notify_one();
-            }
-        }
+        scheduleDispatch();
     }
     return std::make_unique<SubscriptionImpl>(shared_from_this(), std::move(entry));
 }
@@ -307,14 +299,10 @@ void SubscriberState::waitUntilIdle(const std::vector<std::shared_ptr<HandlerEnt
     });
 }
 
-void SubscriberState::wakeAll() {
-    readCv_.notify_all();
-    dispatchCv_.notify_all();
-}
+void SubscriberState::wakeAll() { readCv_.notify_all(); }
 
 void SubscriberState::close() {
     std::vector<std::shared_ptr<HandlerEntry>> released;
-    std::thread dispatcher;
     std::deque<Received> dropped;
     {
         std::lock_guard<std::mutex> lock(topic_->mutex);
@@ -337,26 +325,20 @@ void SubscriberState::close() {
         dropped.swap(queue_);
         instances_.clear();
         wakeAll();
-        if (dispatcher_.joinable()) {
-            if (dispatcherId_ == std::this_thread::get_id()) {
-                // Closed by one of its own handlers: the dispatcher ends by itself
-                // once that handler returns.
-                dispatcher_.detach();
-            } else {
-                dispatcher = std::move(dispatcher_);
-                topic_->engine->beginClosing();  // under the topic mutex: shutdown cannot miss it
-            }
-        }
     }
-    if (dispatcher.joinable()) {
-        // Counted down as soon as the thread is joined, before this thread goes back
-        // to an interpreter that may be finalising.
-        runBlocking([&] {
-            dispatcher.join();
-            topic_->engine->endClosing();
-        });
-    }
+    // A handler running on this very thread (one that closes its own subscriber) is
+    // not waited for: its dispatcher stops once it returns.
     waitUntilIdle(released);
+    // Nor does a dispatcher thread refer to the subscriber (and its topic) once the
+    // close returns.
+    std::shared_ptr<DispatchJob> job;
+    {
+        std::lock_guard<std::mutex> lock(topic_->mutex);
+        job = job_;
+    }
+    if (job) {
+        job->waitUntilIdle();
+    }
     // The handlers go with the subscriber even while subscription handles still
     // exist; one running on this very thread is left to its last owner.
     std::vector<std::shared_ptr<ps::detail::EventSink>> sinks;

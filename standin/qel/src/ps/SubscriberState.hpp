@@ -1,7 +1,8 @@
 #pragma once
 // The engine's side of one subscriber: its bounded queue, the latest sample of
-// every instance it received, its handlers and its dispatcher thread. Every member
-// is guarded by the topic's mutex.
+// every instance it received and its handlers. Its asynchronous handlers and
+// notifiers run on the engine's dispatcher threads, one batch of events at a time and
+// in publishing order. Every member is guarded by the topic's mutex.
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -37,6 +38,24 @@ struct HandlerEntry {
     std::vector<std::thread::id> runningOn;
 };
 
+// What a subscriber hands to the dispatcher threads. It refers to the subscriber
+// only weakly while queued, so that a queued dispatch keeps neither the subscriber
+// nor its topic alive, and it counts the threads running it, so that a close can wait
+// until no dispatcher thread refers to the subscriber any more.
+class DispatchJob final : public PoolJob {
+public:
+    explicit DispatchJob(std::weak_ptr<SubscriberState> state) : state_(std::move(state)) {}
+    void runJob() override;
+    // Waits until no thread runs the job, except the calling one.
+    void waitUntilIdle();
+
+private:
+    std::weak_ptr<SubscriberState> state_;
+    std::mutex mutex_;
+    std::condition_variable idle_;
+    std::size_t running_ = 0;
+};
+
 class SubscriberState : public std::enable_shared_from_this<SubscriberState> {
 public:
     SubscriberState(std::shared_ptr<Topic> topic, std::size_t depth);
@@ -45,7 +64,8 @@ public:
     Topic& topic() { return *topic_; }
     const std::shared_ptr<Topic>& topicPtr() const { return topic_; }
 
-    // Publishing side, topic mutex held.
+    // Publishing side, topic mutex held. Enqueuing hands the subscriber to a
+    // dispatcher thread when one of its handlers has work.
     bool full() const { return queue_.size() >= depth_; }
     std::size_t room() const { return queue_.size() >= depth_ ? 0 : depth_ - queue_.size(); }
     // False once closed or shut down: nothing more is queued.
@@ -67,13 +87,15 @@ public:
                                                    std::chrono::milliseconds timeout);
     std::size_t poll(std::size_t maxCount, std::chrono::milliseconds timeout);
 
+    // A QelException when the first dispatcher thread cannot start (asynchronous
+    // handlers and notifiers); nothing is subscribed then.
     std::unique_ptr<ps::Subscription> addHandler(std::shared_ptr<HandlerEntry> entry);
     // Ends one subscription: no new delivery, then waits for a running one on
     // another thread.
     void removeHandler(const std::shared_ptr<HandlerEntry>& entry);
 
-    // Stops deliveries, wakes every waiting call, joins the dispatcher (unless
-    // called from it) and releases every handler. Harmless when repeated.
+    // Stops deliveries, wakes every waiting call, waits for the handlers running on
+    // other threads and releases every handler. Harmless when repeated.
     void close();
     // Shutdown of the middleware: wakes waiting calls; mutex held.
     void wakeAll();
@@ -86,8 +108,10 @@ private:
 
     void checkOpen() const;  // mutex held
     InstanceSlot* findInstance(const ps::DataEntityBase& key, std::size_t hash);
-    void startDispatcher();  // mutex held
-    void runDispatcher();
+    bool hasDispatchWork() const;  // mutex held
+    void scheduleDispatch();       // mutex held
+    // Runs the batches that are due, on a dispatcher thread.
+    void dispatch();
     void dispatchLoop(std::unique_lock<std::mutex>& lock);
     void unmark(HandlerEntry& entry);  // mutex held
     void waitUntilIdle(const std::vector<std::shared_ptr<HandlerEntry>>& entries);
@@ -106,17 +130,18 @@ private:
 
     std::condition_variable readCv_;
     std::size_t readersWaiting_ = 0;
-    std::condition_variable dispatchCv_;
-    bool dispatcherWaiting_ = false;
     std::condition_variable idleCv_;
     std::size_t idleWaiters_ = 0;
 
-    std::thread dispatcher_;
-    std::thread::id dispatcherId_;
+    // Handed to the dispatcher threads and not yet back: at most one thread runs
+    // the subscriber's handlers at a time.
+    bool scheduled_ = false;
+    std::shared_ptr<DispatchJob> job_;  // made on the first dispatch
     bool stopDispatcher_ = false;
     bool closed_ = false;
 
     friend class SubscriptionImpl;
+    friend class DispatchJob;
 };
 
 }  // namespace tav::qel::embedded

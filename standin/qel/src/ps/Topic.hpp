@@ -2,6 +2,7 @@
 // A topic of the embedded middleware: the entities on one endpoint and the one
 // lock that guards all their queues, so that a publish takes a single lock.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../core/ElasticPool.hpp"
 #include "tav/qel/Qel.hpp"
 #include "tav/qel/ps/detail/DataTypeSupportBase.hpp"
 
@@ -23,28 +25,9 @@ struct PsShared {
     std::atomic<bool> shutDown{false};
     std::weak_ptr<Qel> qel;
 
-    // Dispatcher threads that a close on some thread is still joining: shutdown
-    // waits for them, so that it returns with every thread of the middleware
-    // stopped even when a subscriber was closed just before.
-    std::mutex closingMutex;
-    std::condition_variable closingCv;
-    std::size_t closing = 0;
-
-    void beginClosing() {
-        std::lock_guard<std::mutex> lock(closingMutex);
-        ++closing;
-    }
-    void endClosing() {
-        {
-            std::lock_guard<std::mutex> lock(closingMutex);
-            --closing;
-        }
-        closingCv.notify_all();
-    }
-    void waitForClosing() {
-        std::unique_lock<std::mutex> lock(closingMutex);
-        closingCv.wait(lock, [this] { return closing == 0; });
-    }
+    // The threads that run the asynchronous handlers and notifiers of every
+    // subscriber; shutdown stops them once every subscriber is closed.
+    ElasticPool dispatchers{"dispatcher", std::chrono::seconds(2)};
 };
 
 // The instances that one publisher, together with the instance publishers made from

@@ -119,6 +119,30 @@ void ClientState::forget(const std::shared_ptr<ListenerRecord>& listener) {
     doomed = takeListener(listeners_, listener);
 }
 
+void ClientState::release() {
+    std::vector<std::shared_ptr<ListenerRecord>> listeners;
+    std::vector<std::shared_ptr<Pending>> connects;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (closed_) {
+            return;
+        }
+        listeners.swap(listeners_);
+        for (const auto& item : pending_) {
+            if (dynamic_cast<const ConnectWait*>(item.get()) != nullptr) {
+                connects.push_back(item);
+            }
+        }
+    }
+    for (auto& connect : connects) {
+        connect->fail(std::make_exception_ptr(tav::qel::ClosedException("client of " + endpoint() + " was closed")));
+    }
+    for (auto& listener : listeners) {
+        listener->release();
+        port_->removeListener(listener);
+    }
+}
+
 void ClientState::close() {
     PendingList pending;
     std::vector<std::shared_ptr<ListenerRecord>> listeners;

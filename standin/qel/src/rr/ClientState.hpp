@@ -37,6 +37,12 @@ public:
     // Fails every pending operation with ClosedException and releases the listeners;
     // later operations fail at once.
     void close();
+    // The owner let go of the client without closing it: the listeners are released
+    // and the waits for the service fail with ClosedException (nothing could use the
+    // connection), while the requests already sent complete as usual, by their reply
+    // or their timeout (each keeps the state alive until then; shutdown still fails
+    // them).
+    void release();
 
     const std::string& endpoint() const noexcept;
     std::chrono::milliseconds replyTime() const noexcept { return replyTime_; }

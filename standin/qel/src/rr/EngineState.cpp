@@ -3,7 +3,6 @@
 #include "ClientState.hpp"
 #include "ServerCore.hpp"
 #include "ServicePort.hpp"
-#include "Threads.hpp"
 #include "tav/qel/QelException.hpp"
 
 namespace tav::qel::embedded::reqrep {
@@ -13,7 +12,7 @@ EngineState::EngineState() : notifier(std::make_shared<Notifier>()) {}
 EngineState::~EngineState() {
     timer.stop();
     notifier->stop();
-    joinThreads(retired_);
+    workers.stop();
 }
 
 template <class T>
@@ -66,13 +65,6 @@ void EngineState::adopt(const std::shared_ptr<ClientState>& client) {
     clients_.push_back(client);
 }
 
-void EngineState::retire(std::vector<std::thread> threads) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (auto& thread : threads) {
-        retired_.push_back(std::move(thread));
-    }
-}
-
 bool EngineState::isShutDown() {
     std::lock_guard<std::mutex> lock(mutex_);
     return shutDown_;
@@ -104,12 +96,9 @@ void EngineState::shutdown() {
     }
     timer.stop();
     notifier->stop();
-    std::vector<std::thread> retired;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        retired.swap(retired_);
-    }
-    joinThreads(retired);
+    // Every server is closed: no request runs any more (except on this thread when a
+    // service shuts the middleware down), and the worker threads end.
+    workers.stop();
 }
 
 }  // namespace tav::qel::embedded::reqrep

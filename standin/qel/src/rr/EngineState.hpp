@@ -1,13 +1,15 @@
 #pragma once
 // What the engine's servers and clients share: the ports, the timer and notifier
-// threads, and the lists that shutdown walks.
+// threads, the worker threads that run every server's requests, and the lists that
+// shutdown walks.
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
+#include <chrono>
 #include <unordered_map>
 #include <vector>
 
+#include "../core/ElasticPool.hpp"
 #include "Notifier.hpp"
 #include "ReplyTimer.hpp"
 
@@ -28,14 +30,14 @@ struct EngineState {
     // Records an entity for shutdown; ClosedException after shutdown.
     void adopt(const std::shared_ptr<ServerCore>& server);
     void adopt(const std::shared_ptr<ClientState>& client);
-    // Keeps threads that could not be joined where they were stopped (a server closed
-    // from one of its own workers); shutdown joins them.
-    void retire(std::vector<std::thread> threads);
+    // Closes every client (their pending operations fail) and every server, then
+    // ends the engine's threads. Harmless when repeated.
     void shutdown();
     bool isShutDown();
 
     ReplyTimer timer;
     const std::shared_ptr<Notifier> notifier;
+    ElasticPool workers{"worker", std::chrono::seconds(2)};
 
 private:
     template <class T>
@@ -49,7 +51,6 @@ private:
     std::size_t serversWatermark_ = 64;
     std::vector<std::weak_ptr<ClientState>> clients_;
     std::size_t clientsWatermark_ = 64;
-    std::vector<std::thread> retired_;
 };
 
 }  // namespace tav::qel::embedded::reqrep

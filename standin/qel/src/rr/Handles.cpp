@@ -47,8 +47,10 @@ ClientHandle::~ClientHandle() {
     if (abandonedInForkedProcess(state_)) {
         return;
     }
+    // Requests already sent still get their reply or their timeout: the caller may
+    // hold their futures after letting go of the client.
     try {
-        state_->close();
+        state_->release();
     } catch (...) {
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The engine's entities as the middleware's interfaces hand them out. Destroying a
-// handle closes its entity.
+// server handle closes the server; destroying a client handle releases the client,
+// whose requests already sent still complete by their reply or their timeout.
 #include <memory>
 #include <string>
 

@@ -24,8 +24,8 @@ std::shared_ptr<tav::qel::rr::Server> RrEngine::makeServer(const std::weak_ptr<Q
                                                            const tav::qel::rr::qos::QoSList& /*qos*/,
                                                            const Properties& properties) {
     auto core = std::make_shared<reqrep::ServerCore>(state_, endpoint, reqrep::workerThreadsOf(properties));
-    state_->adopt(core);
     core->start();
+    state_->adopt(core);
     return std::make_shared<reqrep::ServerHandle>(std::move(core));
 }
 

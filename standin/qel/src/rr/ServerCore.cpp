@@ -6,7 +6,6 @@
 #include "EngineState.hpp"
 #include "ReplyError.hpp"
 #include "ServicePort.hpp"
-#include "Threads.hpp"
 #include "tav/qel/BlockingHook.hpp"
 #include "tav/qel/QelException.hpp"
 #include "tav/qel/TypeSupport.hpp"
@@ -15,7 +14,7 @@ namespace tav::qel::embedded::reqrep {
 
 namespace {
 
-// The server whose worker is the current thread, if any.
+// The server whose request the current thread runs, if any.
 thread_local const ServerCore* currentServer = nullptr;
 
 std::exception_ptr closedError(const std::string& what) {
@@ -38,27 +37,11 @@ void finish(Call& call, boost::future<std::string>& reply) {
 }  // namespace
 
 ServerCore::ServerCore(std::shared_ptr<EngineState> engine, std::string endpoint, std::size_t workers)
-    : engine_(std::move(engine)), endpoint_(std::move(endpoint)), workerCount_(workers) {}
+    : engine_(std::move(engine)), endpoint_(std::move(endpoint)), workerLimit_(workers) {}
 
 ServerCore::~ServerCore() = default;
 
-void ServerCore::start() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) {
-        return;
-    }
-    auto self = shared_from_this();
-    try {
-        while (workers_.size() < workerCount_) {
-            workers_.emplace_back([self] { self->work(); });
-        }
-    } catch (const std::system_error& error) {
-        if (workers_.empty()) {
-            throw tav::qel::QelException(std::string("cannot start the server's worker threads: ") + error.what());
-        }
-        // Serve with the workers that did start.
-    }
-}
+void ServerCore::start() { engine_->workers.ensureThread(); }
 
 void ServerCore::registerService(const std::string& name, std::shared_ptr<tav::qel::rr::RrEntity> impl,
                                  const std::string& libraryName, const std::string& typeName) {
@@ -121,7 +104,6 @@ void ServerCore::close() {
     std::map<std::string, std::shared_ptr<ServiceBinding>> services;
     std::deque<Job> queued;
     PendingList inFlight;
-    std::vector<std::thread> workers;
     {
         std::unique_lock<std::mutex> lock(mutex_);
         if (closed_) {
@@ -141,9 +123,7 @@ void ServerCore::close() {
         for (auto& pending : inFlight) {
             pending->inServer_ = false;
         }
-        workers.swap(workers_);
     }
-    wake_.notify_all();
     for (auto& [name, binding] : services) {
         binding->port->unbind(binding);
     }
@@ -157,10 +137,13 @@ void ServerCore::close() {
     queued.clear();
     inFlight.clear();
     services.clear();
-    if (currentServer == this) {
-        engine_->retire(std::move(workers));
-    } else {
-        joinThreads(workers);
+    // A request of this server running on this very thread cannot be waited for;
+    // the others can, unless this thread runs one of them.
+    if (currentServer != this) {
+        tav::qel::runBlocking([this] {
+            std::unique_lock<std::mutex> lock(mutex_);
+            idleCv_.wait(lock, [this] { return running_ == 0; });
+        });
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -170,33 +153,47 @@ void ServerCore::close() {
 }
 
 bool ServerCore::enqueue(const std::shared_ptr<Call>& call, const std::shared_ptr<ServiceBinding>& binding) {
+    bool post = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (closed_) {
             return false;
         }
         queue_.push_back(Job{call, binding});
+        if (posted_ < workerLimit_) {
+            ++posted_;
+            post = true;
+        }
     }
-    wake_.notify_one();
+    if (post) {
+        // Once the middleware shuts down the job is dropped; the server is closed
+        // then, which fails the request.
+        engine_->workers.post(shared_from_this());
+    }
     return true;
 }
 
-void ServerCore::work() {
+void ServerCore::runJob() {
+    const ServerCore* outer = currentServer;
     currentServer = this;
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            wake_.wait(lock, [this] { return closed_ || !queue_.empty(); });
-            if (closed_) {
-                break;
-            }
-            job = std::move(queue_.front());
-            queue_.pop_front();
-        }
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++running_;
+    while (!closed_ && !queue_.empty()) {
+        Job job = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
         run(job);
+        // The job, and with it the call and the service, is released outside the lock.
+        job = Job{};
+        lock.lock();
     }
-    currentServer = nullptr;
+    --posted_;
+    --running_;
+    if (running_ == 0) {
+        idleCv_.notify_all();
+    }
+    lock.unlock();
+    currentServer = outer;
 }
 
 void ServerCore::run(Job& job) {

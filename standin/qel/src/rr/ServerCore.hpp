@@ -1,5 +1,6 @@
 #pragma once
-// A server's services and worker threads. Workers run requests one at a time; a
+// A server's services and its requests. The requests run on the engine's worker
+// threads, which every server shares, at most `workers` of one server at once; a
 // request whose service answers with a pending future is finished by a continuation
 // on the thread that completes that future, so it holds no worker while it waits.
 #include <cstddef>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "../core/ElasticPool.hpp"
 #include "Pending.hpp"
 #include "ServiceBinding.hpp"
 #include "tav/qel/rr/RrEntity.hpp"
@@ -20,14 +22,15 @@ namespace tav::qel::embedded::reqrep {
 
 struct EngineState;
 
-class ServerCore : public std::enable_shared_from_this<ServerCore> {
+class ServerCore : public PoolJob, public std::enable_shared_from_this<ServerCore> {
 public:
     ServerCore(std::shared_ptr<EngineState> engine, std::string endpoint, std::size_t workers);
-    ~ServerCore();
+    ~ServerCore() override;
     ServerCore(const ServerCore&) = delete;
     ServerCore& operator=(const ServerCore&) = delete;
 
-    // Starts the worker threads (not from the constructor: they share the server).
+    // Makes sure a worker thread exists: a QelException saying what failed when
+    // none can start.
     void start();
     const std::string& endpoint() const noexcept { return endpoint_; }
 
@@ -35,10 +38,10 @@ public:
                          const std::string& libraryName, const std::string& typeName);
     void unregisterService(const std::string& name);
     // Fails the pending requests of its services with ClosedException, unbinds and
-    // releases the services, and waits for the running requests (except on one of
-    // its own workers, which cannot wait for itself). A close that finds another
-    // one under way waits for it as well, so that every close returns with the
-    // workers stopped (shutdown relies on it).
+    // releases the services, and waits for the running requests (except on a
+    // thread that runs one of them, which cannot wait for itself). A close that
+    // finds another one under way waits for it as well, so that every close returns
+    // with no request of the server running (shutdown relies on it).
     void close();
 
     // Called by a port under its lock.
@@ -51,24 +54,26 @@ private:
         std::shared_ptr<ServiceBinding> binding;
     };
 
-    void work();
+    // Runs queued requests on a worker thread until none is left.
+    void runJob() override;
     void run(Job& job);
     bool track(const std::shared_ptr<Call>& call);
     void untrack(Call& call);
 
     const std::shared_ptr<EngineState> engine_;
     const std::string endpoint_;
-    const std::size_t workerCount_;
+    const std::size_t workerLimit_;
 
     std::mutex mutex_;
-    std::condition_variable wake_;
     bool closed_ = false;
-    bool stopped_ = false;  // the first close has stopped the workers
+    bool stopped_ = false;  // the first close has seen the running requests end
     std::condition_variable stoppedCv_;
     std::deque<Job> queue_;
+    std::size_t posted_ = 0;   // jobs of this server handed to the workers
+    std::size_t running_ = 0;  // workers running a request of this server
+    std::condition_variable idleCv_;
     std::map<std::string, std::shared_ptr<ServiceBinding>> services_;
     PendingList inFlight_;  // requests whose service future is still pending
-    std::vector<std::thread> workers_;
 };
 
 }  // namespace tav::qel::embedded::reqrep

@@ -13,7 +13,8 @@ namespace tav::qel::embedded::reqrep {
 // number is a QelException.
 std::chrono::milliseconds replyTimeOf(const tav::qel::rr::qos::QoSList& qos, const tav::qel::Properties& properties);
 
-// Property "rr.workerThreads" (1 to 256), else 4; anything else is a QelException.
+// Property "rr.workerThreads" (1 to 256), else 4: how many requests of one server
+// run at once. Anything else is a QelException.
 std::size_t workerThreadsOf(const tav::qel::Properties& properties);
 
 }  // namespace tav::qel::embedded::reqrep
