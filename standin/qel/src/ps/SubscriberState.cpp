@@ -109,9 +109,7 @@ void SubscriberState::removeInstance(const ps::DataEntityBase& key, double times
             if (readersWaiting_ > 0) {
                 readCv_.notify_all();
             }
-            if (dispatcherWaiting_) {
-                dispatchCv_.notify_one();
-            }
+            scheduleDispatch();
             return;
         }
     }
