@@ -49,7 +49,9 @@ PROGRAM = textwrap.dedent("""
         closable += [client, aclient]
         traffic.append(client.Ping)
         check_parent.append(lambda: client.Ping() == "pong" and aclient.Ping().get() == "pong")
-    if scenario == "async_subscription":
+    if scenario == "dds_subscription":
+        base = f"dds.ps:///fork/p{os.getpid()}"
+    if scenario in ("async_subscription", "dds_subscription"):
         received = []
         sub = K.Method.staticGetSubscriber(factory, base, ps_qos, {})
         subscription = K.Method.staticSubscribeAsync(sub, everything, lambda s, e: received.append(1))
@@ -92,6 +94,7 @@ PROGRAM = textwrap.dedent("""
             refused(what, call)
         refused("new server", lambda: factory.createServer(base + "/child", rr_qos, {}))
         refused("new subscriber", lambda: K.Method.staticGetSubscriber(factory, base + "/child", ps_qos, {}))
+        refused("new DDS publisher", lambda: K.Method.staticGetPublisher(factory, "dds.ps:///fork/child", ps_qos, {}))
         refused("new client", lambda: KyrCmds.KyrCmdsSync.staticGetClient(factory, base + "/svc", rr_qos, {}))
         for entity in closable:
             entity.close()
@@ -141,7 +144,8 @@ PROGRAM = textwrap.dedent("""
 """)
 
 
-@pytest.mark.parametrize("scenario", ["server_client_ping", "server_alone", "async_subscription"])
+@pytest.mark.parametrize("scenario", ["server_client_ping", "server_alone", "async_subscription",
+                                      "dds_subscription"])
 def test_forked_child_refuses_the_middleware_and_exits_cleanly(scenario):
     result = subprocess.run([sys.executable, "-c", PROGRAM, scenario], capture_output=True, text=True,
                             timeout=TIME_LIMIT)
