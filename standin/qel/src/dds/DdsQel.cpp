@@ -18,15 +18,7 @@ namespace {
 
 using SupportPtr = std::shared_ptr<const ps::detail::DataTypeSupportBase>;
 
-SupportPtr dataType(const std::string& libraryName, const std::string& typeName) {
-    auto support = std::dynamic_pointer_cast<const ps::detail::DataTypeSupportBase>(
-        TypeRegistry::instance().find(libraryName, typeName, TypeRole::Data));
-    if (!support) {
-        throw QelException("type '" + typeName + "' of library '" + libraryName +
-                           "' was not registered as a data structure");
-    }
-    return support;
-}
+using embedded::EmbeddedQel;
 
 // Everything an entity of one endpoint needs from the engine.
 struct Opened {
@@ -41,7 +33,7 @@ Opened open(const std::string& libraryName, const std::string& typeName, const s
             const Properties& properties) {
     Opened opened;
     opened.endpoint = parseEndpoint(endpoint);
-    opened.support = dataType(libraryName, typeName);
+    opened.support = EmbeddedQel::dataType(libraryName, typeName);
     opened.wire = TypeRegistry::instance().findWireType(libraryName, typeName);
     opened.domain = Domain::open(opened.endpoint.domain, properties);
     opened.topic = opened.domain->topic(opened.endpoint.topic, *opened.wire, typeName);
@@ -144,7 +136,7 @@ void* DdsQel::createClient(const std::string&, const std::string&, const std::st
 
 ps::DataEntityBase* DdsQel::createDataEntity(const std::string& libraryName, const std::string& typeName) {
     checkRunning(*shared_, "cannot create a sample of type '" + typeName + "'");
-    return dataType(libraryName, typeName)->newEntity();
+    return EmbeddedQel::dataType(libraryName, typeName)->newEntity();
 }
 
 std::shared_ptr<rr::Server> DdsQel::createServer(const std::string& endpoint, const rr::qos::QoSList&,

@@ -74,7 +74,7 @@ void EmbeddedQel::checkRunning(const std::string& what) const {
 }
 
 std::shared_ptr<const ps::detail::DataTypeSupportBase> EmbeddedQel::dataType(const std::string& libraryName,
-                                                                            const std::string& typeName) const {
+                                                                            const std::string& typeName) {
     auto support = std::dynamic_pointer_cast<const ps::detail::DataTypeSupportBase>(
         TypeRegistry::instance().find(libraryName, typeName, TypeRole::Data));
     if (!support) {

@@ -47,6 +47,11 @@ public:
     // The properties every embedded middleware starts with.
     static Properties defaultProperties();
 
+    // The registered support of a data structure type; a QelException when the pair
+    // names none. Both transports look their types up here.
+    static std::shared_ptr<const ps::detail::DataTypeSupportBase> dataType(const std::string& libraryName,
+                                                                          const std::string& typeName);
+
 private:
     struct Private {};
 
@@ -55,8 +60,6 @@ public:
 
 private:
     void checkRunning(const std::string& what) const;
-    std::shared_ptr<const ps::detail::DataTypeSupportBase> dataType(const std::string& libraryName,
-                                                                   const std::string& typeName) const;
 
     PsEngine ps_;
     RrEngine rr_;
