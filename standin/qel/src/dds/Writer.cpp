@@ -6,6 +6,7 @@
 
 #include "EntityQos.hpp"
 #include "tav/qel/BlockingHook.hpp"
+#include "tav/qel/InterruptionHook.hpp"
 #include "tav/qel/QelException.hpp"
 
 namespace tav::qel::dds {
@@ -48,6 +49,11 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
 
     std::shared_lock<std::shared_mutex> lock(lifetime_);
     auto pause = std::chrono::microseconds(20);
+    // A caller that the embedding interpreter must attend to while it waits (Ctrl-C
+    // on Python's main thread) is checked between attempts, without the writer's lock.
+    const InterruptionHook* hook = interruptionHook();
+    const bool checked = hook != nullptr && hook->applies();
+    auto lastCheck = std::chrono::steady_clock::now();
     for (;;) {
         if (finishing_.load()) {
             throw ClosedException("publisher of topic '" + topicName_ + "' is closed");
@@ -63,6 +69,13 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
         if (now >= deadline) {
             throw TimeoutException("publish on topic '" + topicName_ +
                                    "' timed out: a reader in another process did not take the samples in time");
+        }
+        if (checked && now - lastCheck >= std::chrono::milliseconds(interruptionIntervalMs)) {
+            lock.unlock();
+            hook->check();  // throws what a handler raised: nothing was written
+            lock.lock();
+            lastCheck = std::chrono::steady_clock::now();
+            continue;
         }
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
         pause = std::min<std::chrono::microseconds>(pause * 2, kMaxRetryPause);
