@@ -401,9 +401,9 @@ def _ddsperf_rate(seconds):
 def _foreign_config():
     import importlib.util
     here = os.path.dirname(os.path.abspath(__file__))
-    spec = importlib.util.spec_from_file_location("dds_processes", os.path.join(here, "dds_processes.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("dds_processes", os.path.join(here, "dds_processes.py"))
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module.FOREIGN_CONFIG
 
 
