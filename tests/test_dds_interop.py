@@ -29,6 +29,13 @@ FOREIGN_CONFIG = ("<CycloneDDS><Domain id=\"any\"><General><Interfaces><NetworkI
                   "<Peers><Peer address=\"127.0.0.1\"/></Peers></Discovery></Domain></CycloneDDS>")
 
 
+def tool_env():
+    """The environment for programs that are not ours (the compiler, ip, the C peer):
+    without the sanitizer runtimes that a sanitized run preloads into our processes,
+    which would judge those programs' own memory."""
+    return {name: value for name, value in os.environ.items() if name != "LD_PRELOAD"}
+
+
 @pytest.fixture
 def topic_name():
     return f"interop/p{os.getpid()}/n{next(_counter)}"
@@ -39,15 +46,15 @@ def c_peer(tmp_path_factory):
     if not (shutil.which("idlc") and shutil.which("gcc")):
         pytest.skip("idlc or gcc is missing")
     out = tmp_path_factory.mktemp("c_peer")
-    subprocess.run(["idlc", "-o", str(out), IDL], check=True)
+    subprocess.run(["idlc", "-o", str(out), IDL], check=True, env=tool_env())
     program = out / "kyrif_peer"
     subprocess.run(["gcc", "-O1", "-o", str(program), os.path.join(HERE, "interop", "kyrif_peer.c"),
-                    str(out / "kyrif.c"), "-I", str(out), "-lddsc"], check=True)
+                    str(out / "kyrif.c"), "-I", str(out), "-lddsc"], check=True, env=tool_env())
     return str(program)
 
 
 def foreign_env():
-    return dict(os.environ, CYCLONEDDS_URI=FOREIGN_CONFIG)
+    return dict(tool_env(), CYCLONEDDS_URI=FOREIGN_CONFIG)
 
 
 def read_all(sub, count):
@@ -115,7 +122,7 @@ def two_hosts():
     made = []
 
     def ip(*args):
-        subprocess.run(["ip", *args], check=True, capture_output=True, text=True)
+        subprocess.run(["ip", *args], check=True, capture_output=True, text=True, env=tool_env())
 
     try:
         for host in hosts:
@@ -128,11 +135,11 @@ def two_hosts():
             ip("-n", host, "link", "set", "lo", "up")
     except subprocess.CalledProcessError as error:
         for host in made:
-            subprocess.run(["ip", "netns", "del", host], capture_output=True)
+            subprocess.run(["ip", "netns", "del", host], capture_output=True, env=tool_env())
         pytest.skip(f"cannot make network namespaces here: {error.stderr.strip()}")
     yield list(zip(hosts, links, addresses))
     for host in made:
-        subprocess.run(["ip", "netns", "del", host], capture_output=True)
+        subprocess.run(["ip", "netns", "del", host], capture_output=True, env=tool_env())
 
 
 def test_publisher_and_subscriber_on_two_hosts(two_hosts, topic_name):
