@@ -20,6 +20,26 @@ const char* roleName(TypeRole role) {
     return "unknown role";
 }
 
+using Key = std::pair<std::string, std::string>;
+
+// Sets one entry; the entry it replaces is released after the mutex, never under it.
+template <class T>
+void store(std::mutex& mutex, std::map<Key, std::shared_ptr<const T>>& entries, Key key,
+           std::shared_ptr<const T> value) {
+    std::shared_ptr<const T> previous;
+    std::lock_guard<std::mutex> lock(mutex);
+    previous = std::exchange(entries[std::move(key)], std::move(value));
+}
+
+// The entry of key, or empty.
+template <class T>
+std::shared_ptr<const T> lookUp(std::mutex& mutex, const std::map<Key, std::shared_ptr<const T>>& entries,
+                                const Key& key) {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = entries.find(key);
+    return it != entries.end() ? it->second : nullptr;
+}
+
 }  // namespace
 
 TypeSupport::~TypeSupport() = default;
@@ -33,8 +53,8 @@ ClientTypeSupport::~ClientTypeSupport() = default;
 
 struct TypeRegistry::State {
     mutable std::mutex mutex;
-    std::map<std::pair<std::string, std::string>, std::shared_ptr<const TypeSupport>> types;
-    std::map<std::pair<std::string, std::string>, std::shared_ptr<const WireType>> wireTypes;
+    std::map<Key, std::shared_ptr<const TypeSupport>> types;
+    std::map<Key, std::shared_ptr<const WireType>> wireTypes;
 };
 
 TypeRegistry::TypeRegistry() : state_(std::make_shared<State>()) {}
@@ -51,20 +71,13 @@ void TypeRegistry::add(const std::string& libraryName, const std::string& typeNa
     if (!support) {
         throw QelException("type '" + typeName + "' of library '" + libraryName + "' registered without support");
     }
-    std::shared_ptr<const TypeSupport> previous;
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    auto& slot = state_->types[{libraryName, typeName}];
-    previous = std::exchange(slot, std::move(support));
+    store(state_->mutex, state_->types, {libraryName, typeName}, std::move(support));
 }
 
 std::shared_ptr<const TypeSupport> TypeRegistry::find(const std::string& libraryName,
                                                       const std::string& typeName) const {
-    {
-        std::lock_guard<std::mutex> lock(state_->mutex);
-        auto it = state_->types.find({libraryName, typeName});
-        if (it != state_->types.end()) {
-            return it->second;
-        }
+    if (auto support = lookUp(state_->mutex, state_->types, {libraryName, typeName})) {
+        return support;
     }
     throw QelException("unknown type '" + typeName + "' of library '" + libraryName +
                        "': no interface library registered it");
@@ -85,20 +98,13 @@ void TypeRegistry::addWireType(const std::string& libraryName, const std::string
     if (!wire) {
         throw QelException("type '" + typeName + "' of library '" + libraryName + "' registered without wire form");
     }
-    std::shared_ptr<const WireType> previous;
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    auto& slot = state_->wireTypes[{libraryName, typeName}];
-    previous = std::exchange(slot, std::move(wire));
+    store(state_->mutex, state_->wireTypes, {libraryName, typeName}, std::move(wire));
 }
 
 std::shared_ptr<const WireType> TypeRegistry::findWireType(const std::string& libraryName,
                                                            const std::string& typeName) const {
-    {
-        std::lock_guard<std::mutex> lock(state_->mutex);
-        auto it = state_->wireTypes.find({libraryName, typeName});
-        if (it != state_->wireTypes.end()) {
-            return it->second;
-        }
+    if (auto wire = lookUp(state_->mutex, state_->wireTypes, {libraryName, typeName})) {
+        return wire;
     }
     throw QelException("type '" + typeName + "' of library '" + libraryName +
                        "' has no wire form: its interface library cannot send it between processes");
