@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <utility>
 
-#include "exceptions/InterpreterAlive.hpp"
 #include "kyrif/ExceptionErr.hpp"
+#include "tav/qel/bindings/InterpreterLifetime.hpp"
 
 namespace py = pybind11;
 using tav::qel::bindings::QelPythonExceptionObjectPtr;
@@ -18,19 +18,14 @@ ExceptionErrExc::ExceptionErrExc(py::object type, std::string name, bool owned)
 ExceptionErrExc::~ExceptionErrExc() { releasePythonReferences(); }
 
 void ExceptionErrExc::releasePythonReferences() noexcept {
-    PyObject* type = release().ptr();
-    PyObject* weak = finishedType_.release().ptr();
-    if (type == nullptr && weak == nullptr) {
-        return;
+    // Moving the references out touches no Python object. The process-wide bridge is
+    // destroyed at process exit, after the interpreter is gone: its references are
+    // then kept, untouched.
+    std::pair<py::object, py::object> references(std::move(static_cast<py::object&>(*this)),
+                                                 std::move(finishedType_));
+    if (references.first || references.second) {
+        tav::qel::bindings::dropPythonReferences(std::move(references));
     }
-    // The process-wide bridge is destroyed at process exit, after the interpreter
-    // is gone: its references are then deliberately left alone.
-    if (!modkyrif::interpreterAlive()) {
-        return;
-    }
-    py::gil_scoped_acquire gil;
-    Py_XDECREF(type);
-    Py_XDECREF(weak);
 }
 
 void ExceptionErrExc::throw_cpp_exception() {

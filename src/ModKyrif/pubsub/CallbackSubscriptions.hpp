@@ -4,14 +4,17 @@
 // binding library's functional support (a std::function that holds a reference to
 // the callable and takes the interpreter lock to call, copy or destroy it); the
 // handler given to the middleware owns one such std::function by value, so the
-// callable lives as long as the middleware keeps the handler.
+// callable lives as long as the middleware keeps the handler. The middleware may drop
+// a handler on any thread (a middleware thread, or a Python thread inside a call that
+// released the lock), so the std::function is held as AnyThreadHeld.
 #include <functional>
 #include <memory>
 #include <utility>
 
-#include "pubsub/HeldCallable.hpp"
 #include "pubsub/KeptDataEvent.hpp"
+#include "tav/qel/bindings/InterpreterLifetime.hpp"
 #include "tav/qel/bindings/Pybind.hpp"
+#include "tav/qel/bindings/Pybind11Internals.hpp"
 #include "tav/qel/ps/Subscriber.hpp"
 
 namespace modkyrif {
@@ -22,10 +25,7 @@ namespace modkyrif {
 // that the subscriber cannot go away while the callable uses it.
 template <class T>
 pybind11::object subscriberObject(tav::qel::ps::Subscriber<T>& subscriber) {
-    namespace detail = pybind11::detail;
-    static detail::type_info* const tinfo = detail::get_type_info(typeid(tav::qel::ps::Subscriber<T>));
-    return pybind11::reinterpret_steal<pybind11::object>(
-        detail::find_registered_python_instance(&subscriber, tinfo));
+    return tav::qel::bindings::internals::registeredWrapper(subscriber);
 }
 
 // Handler of data events: calls callable(subscriber, event).
@@ -63,7 +63,7 @@ public:
     }
 
 private:
-    HeldCallable<Callback> callback_;
+    tav::qel::bindings::AnyThreadHeld<Callback> callback_;
 };
 
 // Notifier of new data: calls callable(subscriber).
@@ -87,7 +87,7 @@ public:
     }
 
 private:
-    HeldCallable<Callback> callback_;
+    tav::qel::bindings::AnyThreadHeld<Callback> callback_;
 };
 
 // staticSubscribe, staticSubscribeAsync and staticSubscribeAsyncNotifier on the

@@ -6,10 +6,9 @@
 // the sample and carries the state, event and timestamp, so that it never reaches
 // the middleware's object after the call. A wrapper that was not kept costs nothing.
 #include <memory>
-#include <new>
-#include <typeinfo>
 
 #include "tav/qel/bindings/Pybind.hpp"
+#include "tav/qel/bindings/Pybind11Internals.hpp"
 #include "tav/qel/ps/DataEvent.hpp"
 
 namespace modkyrif {
@@ -45,36 +44,12 @@ private:
 // KeptDataEvent of its own.
 template <class T>
 void keepDataEventIfReferenced(pybind11::handle wrapper, const tav::qel::ps::DataEvent<T>& event) {
-    namespace py = pybind11;
-    namespace detail = pybind11::detail;
     using Event = tav::qel::ps::DataEvent<T>;
-    using Holder = std::shared_ptr<Event>;
-
     if (wrapper.ref_count() <= 1) {
         return;
     }
-    detail::type_info* tinfo = detail::get_type_info(typeid(Event));
-    if (tinfo == nullptr || Py_TYPE(wrapper.ptr()) != tinfo->type) {
-        return;
-    }
-    auto* inst = reinterpret_cast<detail::instance*>(wrapper.ptr());
-    detail::value_and_holder v_h = inst->get_value_and_holder(tinfo, false);
-    if (!v_h || v_h.holder_constructed() || inst->owned ||
-        v_h.value_ptr() != static_cast<const void*>(&event)) {
-        return;
-    }
-    Holder kept = std::make_shared<KeptDataEvent<T>>(event);
-    // The registry of live wrappers is keyed by the wrapped address: move the entry
-    // from the middleware's event to the kept copy.
-    if (v_h.instance_registered()) {
-        detail::deregister_instance(inst, v_h.value_ptr(), tinfo);
-    }
-    v_h.value_ptr() = kept.get();
-    new (std::addressof(v_h.template holder<Holder>())) Holder(std::move(kept));
-    v_h.set_holder_constructed();
-    inst->owned = true;
-    detail::register_instance(inst, v_h.value_ptr(), tinfo);
-    v_h.set_instance_registered();
+    tav::qel::bindings::internals::adoptLentValue<Event>(
+        wrapper, event, [&event] { return std::shared_ptr<Event>(std::make_shared<KeptDataEvent<T>>(event)); });
 }
 
 }  // namespace modkyrif

@@ -1,11 +1,13 @@
 #include "rr_service/KeptThreadState.hpp"
 
-#include "exceptions/InterpreterAlive.hpp"
-#include "tav/qel/bindings/Pybind.hpp"
+#include "tav/qel/bindings/InterpreterLifetime.hpp"
+#include "tav/qel/bindings/Pybind11Internals.hpp"
 
 namespace modkyrif {
 
 namespace {
+
+namespace internals = tav::qel::bindings::internals;
 
 // The thread state a thread keeps; released when the thread ends.
 struct Kept {
@@ -16,16 +18,14 @@ struct Kept {
     Kept& operator=(const Kept&) = delete;
 
     ~Kept() {
-        if (state == nullptr || !interpreterAlive()) {
+        if (state == nullptr || !tav::qel::bindings::interpreterAlive()) {
             return;
         }
         // Middleware threads end when the middleware shuts down at interpreter exit,
-        // before finalisation begins: the lock can still be taken here.
-        PyEval_RestoreThread(state);
-        auto& internals = pybind11::detail::get_internals();
-        if (PYBIND11_TLS_GET_VALUE(internals.tstate) == state) {
-            PYBIND11_TLS_DELETE_VALUE(internals.tstate);
-        }
+        // before finalisation begins: the lock can still be taken here, and a thread
+        // that finds finalisation begun meanwhile is parked.
+        tav::qel::bindings::restoreThreadOrPark(state);
+        internals::clearSlotThreadState(state);
         PyThreadState_Clear(state);
         PyThreadState_DeleteCurrent();
     }
@@ -38,19 +38,18 @@ void keepThreadState() {
     if (kept.state != nullptr || PyGILState_GetThisThreadState() != nullptr) {
         return;
     }
-    auto& internals = pybind11::detail::get_internals();
-    if (PYBIND11_TLS_GET_VALUE(internals.tstate) != nullptr) {
+    if (internals::slotThreadState() != nullptr) {
         return;
     }
     // A new thread state needs no lock. It is registered where the binding library's
     // scoped acquisition looks for the thread's state, with one reference of its own,
     // so that the acquisitions' count never falls to zero and deletes it.
-    PyThreadState* state = PyThreadState_New(internals.istate);
+    PyThreadState* state = PyThreadState_New(internals::slotInterpreter());
     if (state == nullptr) {
         return;  // the acquisition makes a temporary state, as before
     }
     state->gilstate_counter = 1;
-    PYBIND11_TLS_REPLACE_VALUE(internals.tstate, state);
+    internals::setSlotThreadState(state);
     kept.state = state;
 }
 

@@ -1,10 +1,7 @@
 // What ties the middleware's threads to the interpreter's lifetime.
 #include <cxxabi.h>
 
-#include <chrono>
-#include <exception>
 #include <functional>
-#include <thread>
 
 #include "Definitions.hpp"
 #include "tav/qel/BlockingHook.hpp"
@@ -16,61 +13,18 @@ namespace pyqelcpp {
 
 namespace {
 
-[[noreturn]] void parkForever() {
-    for (;;) {
-        std::this_thread::sleep_for(std::chrono::hours(24));
-    }
-}
-
-// Takes the interpreter lock back after a wait. These waits mostly run inside
-// destructors (Python lets go of a server, a client or a subscriber, and closing it
-// waits for its threads). A finalising interpreter ends any other thread that comes
-// back for its lock by unwinding it, and that unwinding aborts the process when it
-// meets a destructor. Such a thread is parked for good instead: the process is
-// ending, and the thread keeps no lock of the middleware (only the exit shutdown
-// returns holding one, and it runs on the finalising thread, which gets the
-// interpreter lock back as usual).
-void retakeLockOrPark(PyThreadState* state) {
-    try {
-        PyEval_RestoreThread(state);
-    } catch (abi::__forced_unwind&) {
-        parkForever();
-    }
-}
+using tav::qel::bindings::holdsGil;
+using tav::qel::bindings::interpreterAlive;
 
 // Waits of the middleware (closing an entity while one of its handlers runs) let
 // other Python threads run when the waiting thread holds the interpreter lock: the
-// handler being waited for may itself need it.
-void releaseLockWhileWaiting(const std::function<void()>& wait) {
-    if (!Py_IsInitialized() || !tav::qel::bindings::holdsGil()) {
-        wait();
-        return;
-    }
-    PyThreadState* state = PyEval_SaveThread();
-    std::exception_ptr error;
-    try {
-        wait();
-    } catch (abi::__forced_unwind&) {
-        throw;
-    } catch (...) {
-        error = std::current_exception();
-    }
-    retakeLockOrPark(state);
-    if (error) {
-        std::rethrow_exception(error);
-    }
-}
-
-bool interpreterRunning() {
-    if (!Py_IsInitialized()) {
-        return false;
-    }
-#if PY_VERSION_HEX >= 0x030D0000
-    return !Py_IsFinalizing();
-#else
-    return !_Py_IsFinalizing();
-#endif
-}
+// handler being waited for may itself need it. These waits mostly run inside
+// destructors (Python lets go of a server, a client or a subscriber, and closing it
+// waits for its threads), so a thread that comes back into a finalising interpreter
+// is parked. It keeps no lock of the middleware then: only the exit shutdown returns
+// holding one, and it runs on the finalising thread, which gets the interpreter lock
+// back as usual.
+void releaseLockWhileWaiting(const std::function<void()>& wait) { tav::qel::bindings::waitWithoutGil(wait); }
 
 // A dispatcher thread takes the interpreter lock once for a whole batch of handler
 // calls: the handlers' own acquisitions then nest cheaply, instead of each event
@@ -80,7 +34,7 @@ bool interpreterRunning() {
 // the lock is never taken in a destructor, so a thread ended by a finalising
 // interpreter unwinds safely through the dispatcher.
 void deliverUnderLock(const std::function<void()>& batch) {
-    if (!interpreterRunning() || tav::qel::bindings::holdsGil()) {
+    if (!interpreterAlive() || holdsGil()) {
         batch();
         return;
     }

@@ -9,6 +9,8 @@
 #include <Python.h>
 #include <pybind11/pybind11.h>
 
+#include "tav/qel/bindings/Pybind11Internals.hpp"
+
 namespace tav::qel::bindings {
 
 // True, with ImportError set, when the calling interpreter is not the main one.
@@ -26,7 +28,8 @@ inline bool refusedOutsideMainInterpreter(const char* moduleName) {
 }  // namespace tav::qel::bindings
 
 // PYBIND11_MODULE with the refusal above between the interpreter-version check and
-// the set-up of the binding library's registry.
+// the set-up of the binding library's registry (rebuilt from the library's own
+// macros: see Pybind11Internals.hpp).
 #define TAV_QEL_MAIN_INTERPRETER_MODULE(name, variable)                                                    \
     static ::pybind11::module_::module_def PYBIND11_CONCAT(pybind11_module_def_, name);                  \
     static void PYBIND11_CONCAT(pybind11_init_, name)(::pybind11::module_&);                             \

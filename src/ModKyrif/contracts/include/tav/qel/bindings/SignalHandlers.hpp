@@ -5,6 +5,8 @@
 // main thread therefore wake at short intervals and run the handlers that became due.
 #include <pybind11/pybind11.h>
 
+#include "tav/qel/bindings/InterpreterLifetime.hpp"
+
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -28,17 +30,13 @@ inline bool runsSignalHandlers() {
 // error_already_set, for the wait to give up with (the binding then raises it). On
 // every other thread it does nothing.
 inline void runDueSignalHandlers() {
-    if (!runsSignalHandlers() || !Py_IsInitialized()) {
+    if (!runsSignalHandlers() || !interpreterAlive()) {
         return;
     }
-    const PyGILState_STATE state = PyGILState_Ensure();
-    if (PyErr_CheckSignals() == 0) {
-        PyGILState_Release(state);
-        return;
+    GilOrPark gil;
+    if (PyErr_CheckSignals() != 0) {
+        throw pybind11::error_already_set();  // takes the handler's exception, under the lock
     }
-    pybind11::error_already_set error;  // takes the handler's exception, under the lock
-    PyGILState_Release(state);
-    throw error;
 }
 
 }  // namespace tav::qel::bindings

@@ -10,6 +10,8 @@
 // added to the module later is covered too.
 #include <pybind11/pybind11.h>
 
+#include "tav/qel/bindings/Pybind11Internals.hpp"
+
 #include <cstddef>
 #include <string>
 
@@ -51,13 +53,7 @@ inline void refuseIn(pybind11::handle scope, const std::string& moduleName, pybi
                 refuseIn(value, moduleName, visited);
             }
         } else if (PyType_Check(value.ptr()) && belongsTo(value, moduleName)) {
-            auto* type = reinterpret_cast<PyTypeObject*>(value.ptr());
-            // Only a class's own record: a Python class deriving from bound ones
-            // reports their records.
-            const auto& infos = pybind11::detail::all_type_info(type);
-            if (infos.size() == 1 && infos.front()->type == type) {
-                infos.front()->operator_new = &refuseUnconstructedValue;
-            }
+            internals::setValueAllocator(reinterpret_cast<PyTypeObject*>(value.ptr()), &refuseUnconstructedValue);
             refuseIn(value, moduleName, visited);
         }
     }

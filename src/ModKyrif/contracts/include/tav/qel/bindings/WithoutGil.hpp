@@ -1,6 +1,8 @@
 #pragma once
 #include <Python.h>
 
+#include "tav/qel/bindings/InterpreterLifetime.hpp"
+
 #include <cxxabi.h>
 #include <exception>
 #include <optional>
@@ -9,30 +11,21 @@
 
 namespace tav::qel::bindings {
 
-// True when the calling thread holds the interpreter lock, that is, has a thread
-// state attached. PyGILState_Check cannot tell: once any sub-interpreter has been
-// created in the process it answers true on every thread.
-inline bool holdsGil() noexcept {
-#if PY_VERSION_HEX >= 0x030D0000
-    return PyThreadState_GetUnchecked() != nullptr;
-#else
-    return _PyThreadState_UncheckedGet() != nullptr;
-#endif
-}
+namespace detail {
 
-// Runs f with the interpreter lock released and takes the lock back before it
-// returns or rethrows f's exception. The lock is taken back in ordinary code, never
-// in a destructor: a daemon thread that comes back while the interpreter is
-// finalising is ended by the interpreter (pthread_exit), and that unwinding is only
-// safe outside destructors. f must not touch Python objects.
-template <class F>
-auto withoutGil(F&& f) -> std::invoke_result_t<F&> {
+// Runs f with the interpreter lock released (the caller holds it) and takes the lock
+// back before it returns or rethrows f's exception: with restoreThreadOrPark if
+// Park, else plainly, in ordinary code, so that a thread the finalising interpreter
+// ends unwinds outside any destructor.
+template <bool Park, class F>
+auto runWithoutGil(F& f) -> std::invoke_result_t<F&> {
     using R = std::invoke_result_t<F&>;
     if constexpr (std::is_void_v<R>) {
-        withoutGil([&f] {
+        auto returningTrue = [&f] {
             f();
             return true;
-        });
+        };
+        runWithoutGil<Park>(returningTrue);
     } else {
         PyThreadState* state = PyEval_SaveThread();
         std::optional<R> result;
@@ -44,12 +37,42 @@ auto withoutGil(F&& f) -> std::invoke_result_t<F&> {
         } catch (...) {
             error = std::current_exception();
         }
-        PyEval_RestoreThread(state);
+        if constexpr (Park) {
+            restoreThreadOrPark(state);
+        } else {
+            PyEval_RestoreThread(state);
+        }
         if (error) {
             std::rethrow_exception(error);
         }
         return std::move(*result);
     }
+}
+
+}  // namespace detail
+
+// Runs f with the interpreter lock released and takes the lock back before it
+// returns or rethrows f's exception. For bound functions, which hold the lock: a
+// daemon thread that comes back while the interpreter finalises is ended by it, as
+// ordinary code lets it be (InterpreterLifetime.hpp), so never call this in a
+// destructor. f must not touch Python objects.
+template <class F>
+auto withoutGil(F&& f) -> std::invoke_result_t<F&> {
+    return detail::runWithoutGil<false>(f);
+}
+
+// Runs wait, a native wait that may need other threads to enter Python (a handler
+// being waited for), on any thread and even inside a destructor: if the calling
+// thread holds the lock of a live interpreter, the lock is released around the wait
+// and taken back with restoreThreadOrPark; otherwise wait just runs. wait must not
+// touch Python objects.
+template <class F>
+void waitWithoutGil(F&& wait) {
+    if (!interpreterAlive() || !holdsGil()) {
+        wait();
+        return;
+    }
+    detail::runWithoutGil<true>(wait);
 }
 
 // Wraps a member function so that the native call runs with the lock released:
