@@ -6,6 +6,7 @@
 
 #include "tav/qel/bindings/ClientRrEntityBaseDelegate.hpp"
 #include "tav/qel/bindings/FutureDelegate.hpp"
+#include "tav/qel/bindings/InterpreterLifetime.hpp"
 #include "tav/qel/bindings/WithoutGil.hpp"
 
 namespace kyrif {
@@ -27,8 +28,16 @@ public:
         return tav::qel::bindings::withoutGil(
             [this] { return tav::qel::bindings::FutureDelegate<void, void>(client_.asyncConnect()); });
     }
+    // The middleware may drop its copy of the listener on any of its threads: one that
+    // holds a Python callable is handed over as AnyThreadHeld. An empty listener, or a
+    // plain native function, holds no Python reference and goes as it is.
     tav::qel::rr::ListenerRegistration registerConnectionListener(const std::function<void(bool)>& listener) override {
-        return client_.registerConnectionListener(listener);
+        using Listener = std::function<void(bool)>;
+        if (!listener || listener.target<void (*)(bool)>() != nullptr) {
+            return client_.registerConnectionListener(listener);
+        }
+        return client_.registerConnectionListener(
+            [held = tav::qel::bindings::AnyThreadHeld<Listener>(listener)](bool connected) { held.get()(connected); });
     }
     std::shared_ptr<tav::qel::Qel> getQel() const override { return client_.getQel(); }
 
