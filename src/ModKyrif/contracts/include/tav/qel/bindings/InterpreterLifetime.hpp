@@ -118,6 +118,7 @@ void keepUntilProcessEnds(T&& value) {
 // (true of both examples).
 template <class T>
 void dropPythonReferences(T&& references) noexcept {
+    static_assert(!std::is_lvalue_reference_v<T>, "hand the references over (an rvalue): a copy would need the lock");
     std::optional<std::decay_t<T>> held(std::forward<T>(references));
     if (!interpreterAlive()) {
         keepUntilProcessEnds(std::move(*held));
