@@ -123,7 +123,9 @@ class EventStream(Generic[S]):
 
     def __del__(self) -> None:
         # The subscription's destruction waits for a running handler: release it first.
-        self._feed.release()
+        feed: _Feed | None = getattr(self, "_feed", None)
+        if feed is not None:
+            feed.release()
 
 
 @overload
