@@ -2,15 +2,17 @@
 
 The futures offer only ``wait``, ``wait_for`` and ``get``, so something must wait
 for them off the event loop. One daemon thread, shared by every pending await of
-the process, does: it blocks on the oldest pending future for up to POLL seconds
+the process, does: it blocks on the oldest pending future for up to an interval
 (waking at once when that one completes) and then checks every other pending future
-without waiting. A completed future is handed to its loop, which takes the result
-there, so an error is raised in the awaiting coroutine.
+without waiting. The interval starts at POLL_MIN and doubles up to POLL_MAX while
+nothing completes and nothing new is awaited. A completed future is handed to its
+loop, which takes the result there, so an error is raised in the awaiting coroutine.
 
-Added latency: about nothing for the oldest pending future, at most POLL (2 ms) for
-the others, plus the loop's hand-off. Idle cost: none; the thread ends after IDLE
-seconds without pending futures and starts again with the next await. While futures
-are pending it wakes every POLL and checks each of them once.
+Added latency: about nothing for the oldest pending future (replies mostly come in
+the order of the requests), at most the interval (1 to 20 ms) for the others, plus
+the loop's hand-off (about 0.15 ms measured for a single await). Idle cost: none;
+the thread ends after IDLE seconds without pending futures and starts again with the
+next await. While futures wait for slow replies it wakes 50 times a second.
 """
 from __future__ import annotations
 
@@ -26,7 +28,8 @@ import ModKyrif
 T = TypeVar("T")
 T_co = TypeVar("T_co", covariant=True)
 
-POLL = 0.002
+POLL_MIN = 0.001
+POLL_MAX = 0.020
 IDLE = 1.0
 
 
@@ -116,23 +119,30 @@ class Waiter:
             self._pending.pop(token, None)
 
     def _run(self) -> None:
+        interval = POLL_MIN
+        newest = -1
         while True:
             with self._lock:
                 if not self._pending and not self._changed.wait_for(lambda: bool(self._pending), IDLE):
                     self._running = False
                     return
                 watched = list(self._pending.items())
-            _ready(watched[0][1].native, POLL)
+            if watched[-1][0] != newest:
+                newest, interval = watched[-1][0], POLL_MIN
+            _ready(watched[0][1].native, interval)
+            settled = False
             for token, pending in watched:
                 if not _ready(pending.native, 0.0):
                     continue
                 with self._lock:
                     if self._pending.pop(token, None) is None:
                         continue
+                settled = True
                 try:
                     pending.loop.call_soon_threadsafe(_settle, pending)
                 except RuntimeError:
                     pass  # the loop is closed: nobody awaits this any more
+            interval = POLL_MIN if settled else min(2 * interval, POLL_MAX)
             del watched, pending
 
 
