@@ -4,25 +4,31 @@ Prints the module tree, creates and fills one sample of each structure type,
 publishes and receives samples (by callback and by read), and calls the thirteen
 commands of KyrCmds, synchronously and with futures, against Python services.
 """
+from __future__ import annotations
+
 import concurrent.futures
 import datetime
 import sys
 import threading
+import types
+from collections.abc import Callable
+from typing import Union
 
 import pyqelcpp
 import ModKyrif
 
 Kyrif = ModKyrif.Kyrif
 KyrCmds = Kyrif.KyrCmds
+Sample = Union[Kyrif.Method, Kyrif.StartProperties]
 
 
-def heading(text):
+def heading(text: str) -> None:
     print()
     print(text)
     print("-" * len(text))
 
 
-def show_tree(module, indent=0):
+def show_tree(module: types.ModuleType, indent: int = 0) -> None:
     doc = module.__doc__ or ""
     print(f"{'  ' * indent}{module.__name__}" + (f"  ({doc})" if doc else ""))
     for name in sorted(dir(module)):
@@ -33,14 +39,16 @@ def show_tree(module, indent=0):
             print(f"{'  ' * (indent + 1)}class {name}")
 
 
-def describe(sample):
+def describe(sample: Sample | None) -> str:
+    if sample is None:
+        return "no data"
     if isinstance(sample, Kyrif.Method):
         return f"Method(name={sample.getName()!r}, parameters={sample.getParameters()!r})"
     return (f"StartProperties(absTime={sample.getAbsTime()}, trigger={sample.getTrigger()}, "
             f"customTrigger={sample.getCustomTrigger()!r}, info={sample.getInfo()!r})")
 
 
-def samples_demo(factory):
+def samples_demo(factory: pyqelcpp.WexFactory) -> None:
     heading("Samples created through the embedded middleware")
     qel = factory.getQel("inproc:///demo")
     method = Kyrif.Method.staticCreateDataEntity(qel)
@@ -57,13 +65,13 @@ def samples_demo(factory):
     print("hasKey:", method.hasKey(), start.hasKey())
 
 
-def pubsub_demo(factory):
+def pubsub_demo(factory: pyqelcpp.WexFactory) -> None:
     heading("Publish/subscribe: one topic per structure type")
     qos = pyqelcpp.PsQoSList()
-    received = []
+    received: list[tuple[pyqelcpp.InstanceEvent, Kyrif.Method | None]] = []
     done = threading.Event()
 
-    def on_method(subscriber, event):
+    def on_method(subscriber: Kyrif.MethodSubscriber, event: Kyrif.MethodDataEvent) -> None:
         received.append((event.event, event.getData()))
         if len(received) == 3:
             done.set()
@@ -81,66 +89,66 @@ def pubsub_demo(factory):
         sample.setParameters(parameters)
         publisher.publish(sample, datetime.timedelta(seconds=1))
     done.wait(5.0)
-    for event, sample in received:
-        print(f"callback on a middleware thread: {event} {describe(sample)}")
-    for sample in read_sub.read(0):
-        print(f"read:                            {describe(sample)}")
+    for instance_event, data in received:
+        print(f"callback on a middleware thread: {instance_event} {describe(data)}")
+    for method in read_sub.read(0):
+        print(f"read:                            {describe(method)}")
     subscription.close()
 
     sp_endpoint = "inproc:///demo/StartProperties"
     sp_sub = Kyrif.StartProperties.staticGetSubscriber(factory, sp_endpoint, qos, {})
     mrv = Kyrif.StartProperties.staticGetMrvSubscriber(factory, sp_endpoint, qos, {})
     sp_pub = Kyrif.StartProperties.staticGetPublisher(factory, sp_endpoint, qos, {})
-    sample = sp_pub.createDataEntity()
-    sample.setAbsTime(1765000100.0)
-    sample.setTrigger(Kyrif.StartTriggerTypes.Signal)
-    sample.setInfo("sequence 7")
-    sp_pub.publishWithTimestamp(1765000000.5, sample, 0.5)
-    for event in sp_sub.readDataEvents(Kyrif.StartProperties.staticGetDataEventFilter(), 10, 1.0):
-        print(f"readDataEvents: {event.event} at {event.sourceTimestamp}: {describe(event.data)}")
-    for sample in mrv.readMostRecent(1.0):
-        print(f"most recent:    {describe(sample)}")
+    start = sp_pub.createDataEntity()
+    start.setAbsTime(1765000100.0)
+    start.setTrigger(Kyrif.StartTriggerTypes.Signal)
+    start.setInfo("sequence 7")
+    sp_pub.publishWithTimestamp(1765000000.5, start, 0.5)
+    for sp_event in sp_sub.readDataEvents(Kyrif.StartProperties.staticGetDataEventFilter(), 10, 1.0):
+        print(f"readDataEvents: {sp_event.event} at {sp_event.sourceTimestamp}: {describe(sp_event.data)}")
+    for latest in mrv.readMostRecent(1.0):
+        print(f"most recent:    {describe(latest)}")
 
 
 class SyncService:
     """Answers every command at once, naming the command and its argument."""
 
-    def _answer(self, command, argument=None):
+    def _answer(self, command: str, argument: object = None) -> str:
         if isinstance(argument, (Kyrif.Method, Kyrif.StartProperties)):
             argument = describe(argument)
         return f"{command}({argument})" if argument is not None else f"{command}()"
 
-    def Abort(self): return self._answer("Abort")
-    def Execute(self, m): return self._answer("Execute", m)
-    def GetConfig(self, s): return self._answer("GetConfig", s)
-    def GetDiagnostics(self): return self._answer("GetDiagnostics")
-    def GetSetup(self, s): return self._answer("GetSetup", s)
-    def Ping(self): return "pong"
-    def ReadPars(self, s): return self._answer("ReadPars", s)
-    def Recover(self): return self._answer("Recover")
-    def Scan(self): return self._answer("Scan")
-    def SetConfig(self, s): return self._answer("SetConfig", s)
-    def Setup(self, s):
+    def Abort(self) -> str: return self._answer("Abort")
+    def Execute(self, m: Kyrif.Method) -> str: return self._answer("Execute", m)
+    def GetConfig(self, s: str) -> str: return self._answer("GetConfig", s)
+    def GetDiagnostics(self) -> str: return self._answer("GetDiagnostics")
+    def GetSetup(self, s: str) -> str: return self._answer("GetSetup", s)
+    def Ping(self) -> str: return "pong"
+    def ReadPars(self, s: str) -> str: return self._answer("ReadPars", s)
+    def Recover(self) -> str: return self._answer("Recover")
+    def Scan(self) -> str: return self._answer("Scan")
+    def SetConfig(self, s: str) -> str: return self._answer("SetConfig", s)
+    def Setup(self, s: str) -> str:
         if s == "bad":
             raise Kyrif.ExceptionErr("setup refused: unknown mode", 17)
         return self._answer("Setup", s)
-    def Start(self, p): return self._answer("Start", p)
-    def WritePars(self, s): return self._answer("WritePars", s)
+    def Start(self, p: Kyrif.StartProperties) -> str: return self._answer("Start", p)
+    def WritePars(self, s: str) -> str: return self._answer("WritePars", s)
 
 
 class AsyncService:
     """Answers every command with a future that a worker pool completes."""
 
-    def __init__(self):
+    def __init__(self) -> None:
         self._pool = concurrent.futures.ThreadPoolExecutor(max_workers=2)
         self._sync = SyncService()
 
-    def __getattr__(self, command):
-        method = getattr(self._sync, command)
+    def __getattr__(self, command: str) -> Callable[..., concurrent.futures.Future[str]]:
+        method: Callable[..., str] = getattr(self._sync, command)
         return lambda *args: self._pool.submit(lambda: "async " + method(*args))
 
 
-def request_reply_demo(factory):
+def request_reply_demo(factory: pyqelcpp.WexFactory) -> None:
     heading("Request/reply: thirteen commands, both clients, both service forms")
     server = factory.createServer("inproc:///demo/server", pyqelcpp.RrQoSList(), {})
     KyrCmds.KyrCmdsSyncService.registerService(server, "sync", SyncService())
@@ -154,7 +162,7 @@ def request_reply_demo(factory):
     start = Kyrif.StartProperties.staticCreateDataEntity(qel)
     start.setTrigger(Kyrif.StartTriggerTypes.Custom)
     start.setCustomTrigger("shutter")
-    arguments = {"Execute": method, "Start": start, "GetConfig": "cfg", "GetSetup": "setup",
+    arguments: dict[str, object] = {"Execute": method, "Start": start, "GetConfig": "cfg", "GetSetup": "setup",
                  "ReadPars": "pars", "SetConfig": "cfg=1", "Setup": "mode", "WritePars": "p=2"}
     commands = ["Abort", "Execute", "GetConfig", "GetDiagnostics", "GetSetup", "Ping", "ReadPars",
                 "Recover", "Scan", "SetConfig", "Setup", "Start", "WritePars"]
@@ -179,7 +187,7 @@ def request_reply_demo(factory):
     server.close()
 
 
-def main():
+def main() -> int:
     heading("Module tree")
     show_tree(ModKyrif)
     factory = pyqelcpp.WexFactory.getInstance()

@@ -1,0 +1,1 @@
+"""The ``kyrif`` command line: one module per subcommand, ``main`` ties them up."""
