@@ -77,7 +77,7 @@ void* DdsQel::createPublisher(const std::string& libraryName, const std::string&
     Opened opened = open(libraryName, typeName, endpoint, properties);
     auto local = ps_.makePublisher(localTopicName(opened.endpoint), libraryName, typeName, opened.support);
     auto writer = std::make_shared<Writer>(opened.domain, opened.topic, opened.wire, opened.endpoint.topic,
-                                           std::chrono::milliseconds(ackWaitMs));
+                                           std::chrono::milliseconds(ackWaitMs), shared_->flusher);
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         Shared::track(shared_->writers, writer);
@@ -180,6 +180,7 @@ void DdsQel::shutdown() {
     for (const auto& writer : writers) {
         writer->finish();
     }
+    shared_->flusher->stop();
     for (const auto& pump : pumps) {
         pump->stop();
         pump->closeTarget();
