@@ -98,7 +98,7 @@ void* DdsQel::createSubscriber(const std::string& libraryName, const std::string
     auto local = embedded::makeSubscriberCore(state);
     Qos readerSettings;
     readerQos(readerSettings);
-    auto pump = std::make_shared<ReaderPump>(opened.domain, opened.topic, readerSettings, opened.wire,
+    auto pump = ReaderPump::make(opened.domain, opened.topic, readerSettings, opened.wire,
                                              state->topicPtr(), state, nullptr);
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
@@ -119,7 +119,7 @@ void* DdsQel::createMrvSubscriber(const std::string& libraryName, const std::str
     auto local = embedded::makeMrvSubscriberCore(state);
     Qos readerSettings;
     mrvReaderQos(readerSettings);
-    auto pump = std::make_shared<ReaderPump>(opened.domain, opened.topic, readerSettings, opened.wire, topic,
+    auto pump = ReaderPump::make(opened.domain, opened.topic, readerSettings, opened.wire, topic,
                                              nullptr, state);
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
