@@ -124,6 +124,28 @@ def test_a_slow_reader_in_this_process_holds_back_the_publisher_and_loses_nothin
     sub.close()
 
 
+def test_a_reader_that_catches_up_gets_what_waited_promptly(factory, topic, peers):
+    # The publisher is held back by a full queue of 4; once the reader reads as fast
+    # as it can, what waited arrives at the reader's pace, not a queue per round of
+    # the engine's repeats (which took minutes here).
+    qos = pyqelcpp.PsQoSList()
+    qos.append(pyqelcpp.QueueDepth(4))
+    sub = Kyrif.Method.staticGetSubscriber(factory, topic, qos, {})
+    count = 3000
+    peer = peers("publish", topic, str(count))
+    time.sleep(1.0)
+    started = time.monotonic()
+    got = []
+    while len(got) < count and time.monotonic() - started < LONG:
+        got += [e.data.getParameters() for e in sub.readDataEvents(everything(), 0, 1.0) if e.data]
+    took = time.monotonic() - started
+    assert got == [str(i) for i in range(count)]
+    assert took < 10.0
+    assert peer.line() == "published"
+    peer.finish()
+    sub.close()
+
+
 def test_removed_after_the_publishing_process_is_killed(factory, topic, ps_qos, peers):
     sub = Kyrif.Method.staticGetSubscriber(factory, topic, ps_qos, {})
     mrv = Kyrif.Method.staticGetMrvSubscriber(factory, topic, ps_qos, {})

@@ -35,7 +35,8 @@ ReaderPump::ReaderPump(Private, std::shared_ptr<Domain> domain, std::shared_ptr<
       wire_(std::move(wire)),
       topic_(std::move(localTopic)),
       subscriber_(std::move(subscriber)),
-      mrv_(std::move(mrv)) {
+      mrv_(std::move(mrv)),
+      overflowLimit_(subscriber_ ? std::max(subscriber_->depth(), kMinOverflow) : 0) {
     items_.reserve(kBatch);
 }
 
@@ -82,6 +83,10 @@ std::size_t ReaderPump::room() const {
     return subscriber_ ? subscriber_->room() : kBatch;
 }
 
+std::size_t ReaderPump::capacity() const {
+    return subscriber_ ? subscriber_->room() + (overflowLimit_ - overflow_.size()) : kBatch;
+}
+
 bool ReaderPump::accepting() const {
     return subscriber_ ? subscriber_->accepting() : mrv_->accepting();
 }
@@ -122,14 +127,14 @@ void ReaderPump::drain(dds_entity_t reader) {
         if (stop_ || reader == 0 || !accepting()) {
             return;
         }
-        const std::size_t wanted = std::min(room(), kBatch);
+        flushOverflow();
+        const std::size_t wanted = std::min(capacity(), kBatch);
+        // Left in the overflow or the engine's reader, which then holds back the
+        // writers; a refill takes them once the subscriber reads.
+        setPending(wanted == 0 || !overflow_.empty());
         if (wanted == 0) {
-            // Left in the engine's reader, which then holds back the writers; a
-            // refill takes them once the subscriber reads.
-            setPending(true);
             return;
         }
-        setPending(false);
         lock.unlock();
 
         samples_[0] = nullptr;
@@ -161,6 +166,7 @@ void ReaderPump::drain(dds_entity_t reader) {
             deliver();
         }
         if (taken < 0 || static_cast<std::size_t>(taken) < wanted) {
+            setPending(!overflow_.empty());
             return;  // the engine's reader is empty
         }
     }
@@ -168,23 +174,39 @@ void ReaderPump::drain(dds_entity_t reader) {
 
 void ReaderPump::deliver() {
     for (auto& item : items_) {
-        if (subscriber_) {
-            if (item.valid) {
-                auto key = item.removedAfter ? item.sample->cloneKeyEntity() : nullptr;
-                subscriber_->enqueue(std::move(item.sample), item.timestamp);
-                if (key) {
-                    subscriber_->removeInstance(*key, item.timestamp);
-                }
-            } else {
-                subscriber_->removeInstance(*item.sample, item.timestamp);
-            }
-        } else if (item.valid && !item.removedAfter) {
-            mrv_->store(std::move(item.sample));
+        if (subscriber_ && (!overflow_.empty() || (item.valid && subscriber_->room() == 0))) {
+            overflow_.push_back(std::move(item));
         } else {
-            mrv_->drop(*item.sample);
+            deliverItem(item);
         }
     }
     items_.clear();
+}
+
+void ReaderPump::flushOverflow() {
+    // An instance's going needs no room.
+    while (!overflow_.empty() && (!overflow_.front().valid || subscriber_->room() > 0)) {
+        deliverItem(overflow_.front());
+        overflow_.pop_front();
+    }
+}
+
+void ReaderPump::deliverItem(Item& item) {
+    if (subscriber_) {
+        if (item.valid) {
+            auto key = item.removedAfter ? item.sample->cloneKeyEntity() : nullptr;
+            subscriber_->enqueue(std::move(item.sample), item.timestamp);
+            if (key) {
+                subscriber_->removeInstance(*key, item.timestamp);
+            }
+        } else {
+            subscriber_->removeInstance(*item.sample, item.timestamp);
+        }
+    } else if (item.valid && !item.removedAfter) {
+        mrv_->store(std::move(item.sample));
+    } else {
+        mrv_->drop(*item.sample);
+    }
 }
 
 void ReaderPump::closeTarget() {
@@ -202,6 +224,7 @@ void ReaderPump::stop() {
         std::lock_guard<std::mutex> lock(topic_->mutex);
         stop_ = true;
         setPending(false);
+        overflow_.clear();
     }
     // A take under way ends; later ones see stop_ and leave the engine's reader alone.
     { std::lock_guard<std::mutex> taking(takeMutex_); }

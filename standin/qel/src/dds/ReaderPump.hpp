@@ -1,13 +1,17 @@
 #pragma once
 // Moves what the engine's reader of one subscriber received into the subscriber's
 // queue (or the most-recent-value subscriber's latest samples). The engine's thread
-// that stores a sample takes it at once; when the queue is full the rest waits in the
-// engine's reader (one sample at most for a subscriber), which makes the writers of
-// other processes wait, and the room a read frees is filled from there by a job on
-// the dispatcher threads that every subscriber shares. Neither thread ever enters an
-// interpreter.
+// that stores a sample takes it at once, in order of arrival. While the queue is
+// full, what arrives waits in the pump's overflow, up to as many samples as the
+// queue holds (at least kMinOverflow), then in the engine's reader (one sample),
+// which then refuses more and so makes the writers of other processes wait and
+// send again later. The overflow lets a reader that catches up get the samples that
+// waited without a round of the engine's repeats per queue. The room a read frees
+// is filled by a job on the dispatcher threads that every subscriber shares.
+// Neither thread ever enters an interpreter.
 #include <dds/dds.h>
 
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -57,6 +61,8 @@ private:
 
     // The most samples taken from the engine at once.
     static constexpr std::size_t kBatch = 256;
+    // The least overflow of a subscriber, whatever its queue's depth.
+    static constexpr std::size_t kMinOverflow = 256;
 
     struct Item {
         std::unique_ptr<ps::DataEntityBase> sample;
@@ -73,8 +79,14 @@ private:
     // reader is the engine's reader, 0 for the pump's own once it is known.
     void drain(dds_entity_t reader = 0);
     void setPending(bool pending);  // topic mutex held
-    void deliver();  // topic mutex held
-    std::size_t room() const;  // topic mutex held
+    // Topic mutex held: hands the taken samples on, behind those in the overflow.
+    void deliver();
+    // Topic mutex held: moves what the overflow holds into the queue, as far as
+    // there is room.
+    void flushOverflow();
+    void deliverItem(Item& item);  // topic mutex held
+    std::size_t room() const;      // topic mutex held
+    std::size_t capacity() const;  // topic mutex held: what may be taken now
     bool accepting() const;    // topic mutex held
 
     const std::shared_ptr<Domain> domain_;
@@ -97,6 +109,9 @@ private:
     void* samples_[kBatch];
     dds_sample_info_t infos_[kBatch];
     std::vector<Item> items_;
+    // Guarded by the topic's mutex.
+    std::deque<Item> overflow_;
+    const std::size_t overflowLimit_;
     std::unordered_map<dds_instance_handle_t, std::size_t> lastOfInstance_;
 };
 
