@@ -85,6 +85,21 @@ def main(role, endpoint, *args):
             time.sleep(0.01)
         say(json.dumps(got))
         sub.close()
+    elif role == "subscribe-held":  # reads nothing (queue of 4) until told COUNT, then
+        qos = pyqelcpp.PsQoSList()  # COUNT samples and what follows within a second
+        qos.append(pyqelcpp.QueueDepth(4))
+        sub = Kyrif.Method.staticGetSubscriber(factory, endpoint, qos, EXTRA)
+        say("ready")
+        count = int(sys.stdin.readline() or 0)
+        got = []
+        started = time.monotonic()
+        while time.monotonic() - started < LONG:
+            batch = sub.readDataEvents(Kyrif.Method.staticGetDataEventFilter(), 0, 1.0)
+            got += [e.data.getName() for e in batch if e.data]
+            if len(got) >= count and not batch:
+                break
+        say(json.dumps(got))
+        sub.close()
     else:
         raise SystemExit(f"unknown role {role}")
 

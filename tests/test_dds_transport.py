@@ -124,6 +124,28 @@ def test_a_slow_reader_in_this_process_holds_back_the_publisher_and_loses_nothin
     sub.close()
 
 
+def test_a_reader_that_catches_up_gets_what_waited_promptly(factory, topic, peers):
+    # The publisher is held back by a full queue of 4; once the reader reads as fast
+    # as it can, what waited arrives at the reader's pace, not a queue per round of
+    # the engine's repeats (which took minutes here).
+    qos = pyqelcpp.PsQoSList()
+    qos.append(pyqelcpp.QueueDepth(4))
+    sub = Kyrif.Method.staticGetSubscriber(factory, topic, qos, {})
+    count = 3000
+    peer = peers("publish", topic, str(count))
+    time.sleep(1.0)
+    started = time.monotonic()
+    got = []
+    while len(got) < count and time.monotonic() - started < LONG:
+        got += [e.data.getParameters() for e in sub.readDataEvents(everything(), 0, 1.0) if e.data]
+    took = time.monotonic() - started
+    assert got == [str(i) for i in range(count)]
+    assert took < 10.0
+    assert peer.line() == "published"
+    peer.finish()
+    sub.close()
+
+
 def test_removed_after_the_publishing_process_is_killed(factory, topic, ps_qos, peers):
     sub = Kyrif.Method.staticGetSubscriber(factory, topic, ps_qos, {})
     mrv = Kyrif.Method.staticGetMrvSubscriber(factory, topic, ps_qos, {})
@@ -171,14 +193,23 @@ def test_late_most_recent_value_subscriber_gets_the_latest_of_each_live_instance
     mrv.close()
 
 
+def threads():
+    return len(os.listdir("/proc/self/task"))
+
+
 def test_many_topics_at_once(factory, topic, ps_qos, peers):
     count = 40
+    # The domain's own threads are there before the subscribers are counted.
+    Kyrif.Method.staticGetSubscriber(factory, f"{topic}/first", ps_qos, {}).close()
+    before = threads()
     subs = [Kyrif.Method.staticGetSubscriber(factory, f"{topic}/t{i}", ps_qos, {}) for i in range(count)]
     peer = peers("publish-topics", topic, str(count))
     assert peer.line() == "published"
     for i, sub in enumerate(subs):
         samples = sub.readDataEvents(everything(), 0, LONG)
         assert [s.data.getParameters() for s in samples] == [str(i)]
+    # Subscribers share the middleware's threads: none has one of its own.
+    assert threads() - before < 10
     peer.finish()
     for sub in subs:
         sub.close()

@@ -22,12 +22,13 @@ import pytest
 LATENCY_LIMIT = 1.0
 
 PROGRAM = textwrap.dedent("""
-    import datetime, os, signal, sys, threading, time
+    import datetime, json, os, signal, subprocess, sys, threading, time
     import pyqelcpp, ModKyrif
     K = ModKyrif.Kyrif
     KyrCmds = K.KyrCmds
     factory = pyqelcpp.WexFactory.getInstance()
-    base = f"inproc:///interrupt/{os.getpid()}"
+    base = f"{TRANSPORT}:///interrupt/p{os.getpid()}"
+    PEER = {PEER!r}
     runs = iter(range(1000))
 
     def rr_qos(seconds):
@@ -93,6 +94,8 @@ PROGRAM = textwrap.dedent("""
     print(f"quiet {latency:.3f}")
 
     # Closed here: how programs end with live entities is the exit tests' business.
+    for peer in globals().get("peers", []):
+        peer.kill()
     for name in ("client", "sub", "mrv", "pub"):
         if name in globals():
             globals()[name].close()
@@ -174,6 +177,47 @@ def check():
 """,
 }
 
+# A publish held back by a subscriber in another process that does not read: the
+# retries of the transport between processes. The peer reads only once the program
+# has ended its publishing; it must have received exactly what was published before
+# the interrupted call.
+REMOTE_PUBLISH = """
+peers = []
+
+def setup(T):
+    global pub, timeout, sent, late, peer
+    topic = f"{base}/topic/{next(runs)}"
+    peer = subprocess.Popen([sys.executable, PEER, "subscribe-held", topic], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, text=True)
+    peers.append(peer)
+    assert peer.stdout.readline().strip() == "ready"
+    pub = K.Method.staticGetPublisher(factory, topic, pyqelcpp.PsQoSList(),
+                                      {"dds.waitForReaders": "1", "dds.ackWaitMs": "100"})
+    sent = late = 0
+    while True:  # until the reader's queue, its overflow and the writer's history are full
+        try:
+            pub.publish(sample(pub, str(sent)), 0.2)
+        except pyqelcpp.TimeoutException:
+            break
+        sent += 1
+    timeout = T
+    return lambda: None  # no room can appear at once in the other process
+
+def call():
+    # The engine lets the writer's history grow now and then: a publish that gets
+    # through is counted, and the next one waits again.
+    global late
+    end = time.monotonic() + timeout
+    while True:
+        pub.publish(sample(pub, "late"), max(end - time.monotonic(), 0.0))
+        late += 1
+
+def check():
+    peer.stdin.write(f"{sent + late}\\n")
+    peer.stdin.flush()
+    assert json.loads(peer.stdout.readline()) == [str(i) for i in range(sent)] + ["late"] * late
+"""
+
 # Request/reply roads. No service exists until the raising handler registers one, so
 # the awaited reply (or connection) comes while the handler runs.
 RR_SETUP = """
@@ -225,9 +269,16 @@ def check():
 })
 
 
-@pytest.mark.parametrize("road", list(ROADS))
-def test_sigint_reaches_blocking_call(road):
-    code = PROGRAM.replace("{road}", ROADS[road])
+PEER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "dds_peer.py")
+CASES = [(road, "inproc") for road in ROADS] + \
+    [(road, "dds.ps") for road in ("readDataEvents", "poll", "readMostRecent")] + \
+    [("publish to another process", "dds.ps")]
+
+
+@pytest.mark.parametrize("road,transport", CASES)
+def test_sigint_reaches_blocking_call(road, transport):
+    text = REMOTE_PUBLISH if road == "publish to another process" else ROADS[road]
+    code = PROGRAM.replace("{road}", text).replace("{TRANSPORT}", transport).replace("{PEER!r}", repr(PEER))
     run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60)
     assert run.returncode == 0, run.stdout + run.stderr
     latencies = dict(line.split() for line in run.stdout.splitlines())

@@ -77,7 +77,7 @@ void* DdsQel::createPublisher(const std::string& libraryName, const std::string&
     Opened opened = open(libraryName, typeName, endpoint, properties);
     auto local = ps_.makePublisher(localTopicName(opened.endpoint), libraryName, typeName, opened.support);
     auto writer = std::make_shared<Writer>(opened.domain, opened.topic, opened.wire, opened.endpoint.topic,
-                                           std::chrono::milliseconds(ackWaitMs));
+                                           std::chrono::milliseconds(ackWaitMs), shared_->flusher);
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         Shared::track(shared_->writers, writer);
@@ -98,7 +98,7 @@ void* DdsQel::createSubscriber(const std::string& libraryName, const std::string
     auto local = embedded::makeSubscriberCore(state);
     Qos readerSettings;
     readerQos(readerSettings);
-    auto pump = std::make_shared<ReaderPump>(opened.domain, opened.topic, readerSettings, opened.wire,
+    auto pump = ReaderPump::make(opened.domain, opened.topic, readerSettings, opened.wire,
                                              state->topicPtr(), state, nullptr);
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
@@ -119,7 +119,7 @@ void* DdsQel::createMrvSubscriber(const std::string& libraryName, const std::str
     auto local = embedded::makeMrvSubscriberCore(state);
     Qos readerSettings;
     mrvReaderQos(readerSettings);
-    auto pump = std::make_shared<ReaderPump>(opened.domain, opened.topic, readerSettings, opened.wire, topic,
+    auto pump = ReaderPump::make(opened.domain, opened.topic, readerSettings, opened.wire, topic,
                                              nullptr, state);
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
@@ -180,6 +180,7 @@ void DdsQel::shutdown() {
     for (const auto& writer : writers) {
         writer->finish();
     }
+    shared_->flusher->stop();
     for (const auto& pump : pumps) {
         pump->stop();
         pump->closeTarget();

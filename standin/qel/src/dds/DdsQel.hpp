@@ -6,7 +6,8 @@
 // Default properties (getDefaultProperties), besides those of DomainSettings.hpp:
 //   "qel.middleware"         = "dds"   what this middleware is
 //   "ps.queueDepth"          = "1024"  capacity of each subscriber's queue; as many
-//                                      samples may also wait in the engine's reader
+//                                      samples (at least 256) may also wait in its
+//                                      overflow (ReaderPump.hpp)
 //   "dds.ackWaitMs"          = "3000"  how long closing a publisher (and the end of
 //                                      the process) waits for its matched readers to
 //                                      acknowledge what it published

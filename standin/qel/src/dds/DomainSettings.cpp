@@ -89,7 +89,10 @@ std::string DomainSettings::configuration(std::uint32_t domain) const {
     for (const auto& item : listItems("dds.peers", peers)) {
         xml += "<Peer address=\"" + item + "\"/>";
     }
-    xml += "</Peers><LeaseDuration>" + std::to_string(leaseMs) + "ms</LeaseDuration></Discovery></Domain></CycloneDDS>";
+    // Write batching: a writer's samples share a packet until the writer flushes it
+    // (Writer.hpp says when).
+    xml += "</Peers><LeaseDuration>" + std::to_string(leaseMs) +
+           "ms</LeaseDuration></Discovery><Internal><WriteBatch>true</WriteBatch></Internal></Domain></CycloneDDS>";
     return xml;
 }
 

@@ -1,14 +1,19 @@
 #pragma once
 // Moves what the engine's reader of one subscriber received into the subscriber's
-// queue (or the most-recent-value subscriber's latest samples), on a thread of its
-// own and on the engine's threads, neither of which ever enters an interpreter. It
-// takes from the engine only as many samples as the queue has room for: what it
-// leaves in the engine's reader (one sample at most for a subscriber) makes the
-// writers of other processes wait.
+// queue (or the most-recent-value subscriber's latest samples). The engine's thread
+// that stores a sample takes it at once, in order of arrival. While the queue is
+// full, what arrives waits in the pump's overflow, up to as many samples as the
+// queue holds (at least kMinOverflow), then in the engine's reader (one sample),
+// which then refuses more and so makes the writers of other processes wait and
+// send again later. The overflow lets a reader that catches up get the samples that
+// waited without a round of the engine's repeats per queue. The room a read frees
+// is filled by a job on the dispatcher threads that every subscriber shares.
+// Neither thread ever enters an interpreter.
 #include <dds/dds.h>
 
+#include <deque>
 #include <memory>
-#include <thread>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -20,25 +25,44 @@
 
 namespace tav::qel::dds {
 
-class ReaderPump {
+class ReaderPump final : public embedded::RoomWatcher, public std::enable_shared_from_this<ReaderPump> {
 public:
-    // Exactly one of subscriber and mrv is set.
-    ReaderPump(std::shared_ptr<Domain> domain, dds_entity_t topic, const Qos& qos,
-               std::shared_ptr<const WireType> wire, std::shared_ptr<embedded::Topic> localTopic,
-               std::shared_ptr<embedded::SubscriberState> subscriber, std::shared_ptr<embedded::MrvState> mrv);
+    // A pump with its engine's reader of topic. Exactly one of subscriber and mrv
+    // is set.
+    static std::shared_ptr<ReaderPump> make(std::shared_ptr<Domain> domain, dds_entity_t topic, const Qos& qos,
+                                            std::shared_ptr<const WireType> wire,
+                                            std::shared_ptr<embedded::Topic> localTopic,
+                                            std::shared_ptr<embedded::SubscriberState> subscriber,
+                                            std::shared_ptr<embedded::MrvState> mrv);
+
+private:
+    struct Private {};
+
+public:
+    ReaderPump(Private, std::shared_ptr<Domain> domain, std::shared_ptr<const WireType> wire,
+               std::shared_ptr<embedded::Topic> localTopic, std::shared_ptr<embedded::SubscriberState> subscriber,
+               std::shared_ptr<embedded::MrvState> mrv);
     ~ReaderPump();
     ReaderPump(const ReaderPump&) = delete;
     ReaderPump& operator=(const ReaderPump&) = delete;
 
-    // Stops the thread and deletes the engine's reader. Harmless when repeated.
+    // Stops taking and deletes the engine's reader. Harmless when repeated.
     void stop();
     // Shutdown: closes the most-recent-value subscriber it fills (the embedded
     // engine closes subscribers itself).
     void closeTarget();
 
+    // Topic mutex held: hands the refill to a dispatcher thread when samples may
+    // wait in the engine's reader and the queue now has room.
+    void roomFreed() override;
+
 private:
+    class RefillJob;
+
     // The most samples taken from the engine at once.
     static constexpr std::size_t kBatch = 256;
+    // The least overflow of a subscriber, whatever its queue's depth.
+    static constexpr std::size_t kMinOverflow = 256;
 
     struct Item {
         std::unique_ptr<ps::DataEntityBase> sample;
@@ -49,13 +73,20 @@ private:
     };
 
     static void onDataAvailable(dds_entity_t reader, void* self);
-    void run();
     // Takes what the engine's reader holds, as far as there is room, into the
-    // subscriber. Runs on the engine's thread when data arrives and on the pump's
+    // subscriber. Runs on the engine's thread when data arrives and on a dispatcher
     // thread when room is freed; one at a time, so that the order stays.
-    void drain();
-    void deliver();  // topic mutex held
-    std::size_t room() const;  // topic mutex held
+    // reader is the engine's reader, 0 for the pump's own once it is known.
+    void drain(dds_entity_t reader = 0);
+    void setPending(bool pending);  // topic mutex held
+    // Topic mutex held: hands the taken samples on, behind those in the overflow.
+    void deliver();
+    // Topic mutex held: moves what the overflow holds into the queue, as far as
+    // there is room.
+    void flushOverflow();
+    void deliverItem(Item& item);  // topic mutex held
+    std::size_t room() const;      // topic mutex held
+    std::size_t capacity() const;  // topic mutex held: what may be taken now
     bool accepting() const;    // topic mutex held
 
     const std::shared_ptr<Domain> domain_;
@@ -63,17 +94,24 @@ private:
     const std::shared_ptr<embedded::Topic> topic_;
     const std::shared_ptr<embedded::SubscriberState> subscriber_;
     const std::shared_ptr<embedded::MrvState> mrv_;
-    dds_entity_t reader_ = 0;
-    // Guarded by the topic's mutex: samples may wait in the engine's reader.
-    bool pending_ = true;
+    dds_entity_t reader_ = 0;  // set once made (takeMutex_)
+    // Guarded by the topic's mutex: samples may wait in the engine's reader (the
+    // pump then watches the topic for room); a refill job is queued or running; no
+    // more taking.
+    bool pending_ = false;
+    bool scheduled_ = false;
     bool stop_ = false;
-    std::thread thread_;
+    std::shared_ptr<RefillJob> job_;  // made on the first refill
     std::mutex stopMutex_;
+    bool deleted_ = false;  // the engine's reader is gone (stopMutex_)
     // Held while taking and delivering; guards the buffers below.
     std::mutex takeMutex_;
     void* samples_[kBatch];
     dds_sample_info_t infos_[kBatch];
     std::vector<Item> items_;
+    // Guarded by the topic's mutex.
+    std::deque<Item> overflow_;
+    const std::size_t overflowLimit_;
     std::unordered_map<dds_instance_handle_t, std::size_t> lastOfInstance_;
 };
 

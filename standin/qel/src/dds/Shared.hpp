@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "WriteFlusher.hpp"
 #include "tav/qel/Qel.hpp"
 
 namespace tav::qel::dds {
@@ -17,6 +18,8 @@ class ReaderPump;
 struct Shared {
     std::atomic<bool> shutDown{false};
     std::weak_ptr<Qel> qel;
+    // Sends the batches of every writer.
+    const std::shared_ptr<WriteFlusher> flusher = std::make_shared<WriteFlusher>();
 
     std::mutex mutex;
     std::vector<std::weak_ptr<Writer>> writers;

@@ -22,8 +22,12 @@ constexpr std::size_t kStackWire = 256;
 }  // namespace
 
 Writer::Writer(std::shared_ptr<Domain> domain, dds_entity_t topic, std::shared_ptr<const WireType> wire,
-               std::string topicName, std::chrono::milliseconds ackWait)
-    : domain_(std::move(domain)), wire_(std::move(wire)), topicName_(std::move(topicName)), ackWait_(ackWait) {
+               std::string topicName, std::chrono::milliseconds ackWait, std::shared_ptr<WriteFlusher> flusher)
+    : domain_(std::move(domain)),
+      wire_(std::move(wire)),
+      topicName_(std::move(topicName)),
+      ackWait_(ackWait),
+      flusher_(std::move(flusher)) {
     Qos qos;
     writerQos(qos);
     writer_ = dds_create_writer(domain_->participant(), topic, qos.get(), nullptr);
@@ -60,11 +64,15 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
         }
         const dds_return_t rc = dds_write_ts(writer_, wire, timestampNs);
         if (rc == DDS_RETCODE_OK) {
+            sendOrBatch();
             return;
         }
         if (rc != DDS_RETCODE_TIMEOUT) {
             throw QelException("cannot publish on topic '" + topicName_ + "': " + engineError(rc));
         }
+        // The readers can acknowledge only what was sent.
+        batchOpened_.store(0);
+        dds_write_flush(writer_);
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) {
             throw TimeoutException("publish on topic '" + topicName_ +
@@ -79,6 +87,43 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
         }
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
         pause = std::min<std::chrono::microseconds>(pause * 2, kMaxRetryPause);
+    }
+}
+
+void Writer::sendOrBatch() {
+    constexpr std::int64_t delay =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(WriteFlusher::kDelay).count();
+    const std::int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::int64_t previous = lastWrite_.exchange(now);
+    const std::int64_t opened = batchOpened_.load();
+    if (opened != 0) {
+        if (now - opened < delay) {
+            return;  // gathered into the open batch
+        }
+        // Sent here rather than by the flusher, which would contend for the writer.
+        batchOpened_.store(0);
+        dds_write_flush(writer_);
+        return;
+    }
+    if (now - previous < delay) {
+        batchOpened_.store(now);
+        if (flusher_->schedule(weak_from_this(), now)) {
+            return;
+        }
+        batchOpened_.store(0);
+    }
+    dds_write_flush(writer_);
+}
+
+void Writer::flushBatch(std::int64_t opened) {
+    std::shared_lock<std::shared_mutex> lock(lifetime_, std::try_to_lock);
+    if (!lock.owns_lock() || finishing_.load()) {
+        return;  // finishing sends what is left
+    }
+    // Cleared first: a write that still sees its batch open was written before this
+    // flush and goes with it.
+    if (batchOpened_.compare_exchange_strong(opened, 0)) {
+        dds_write_flush(writer_);
     }
 }
 
@@ -122,6 +167,7 @@ void Writer::finish() {
     }
     runBlocking([&] {
         std::unique_lock<std::shared_mutex> lock(lifetime_);
+        dds_write_flush(writer_);
         dds_wait_for_acks(writer_, DDS_MSECS(ackWait_.count()));
         dds_delete(writer_);
     });

@@ -68,6 +68,7 @@ public:
     // dispatcher thread when one of its handlers has work.
     bool full() const { return queue_.size() >= depth_; }
     std::size_t room() const { return queue_.size() >= depth_ ? 0 : depth_ - queue_.size(); }
+    std::size_t depth() const { return depth_; }
     // False once closed or shut down: nothing more is queued.
     bool accepting() const { return !closed_ && !topic_->shutDown; }
     void enqueue(std::unique_ptr<ps::DataEntityBase> copy, double timestamp);

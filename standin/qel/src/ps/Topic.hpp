@@ -54,6 +54,17 @@ struct WrittenInstances {
     }
 };
 
+// Told whenever queue room of the topic was freed: a transport that leaves samples
+// waiting elsewhere while a subscriber's queue is full takes them then.
+class RoomWatcher {
+public:
+    // Called with the topic's mutex held; must not block.
+    virtual void roomFreed() = 0;
+
+protected:
+    ~RoomWatcher() = default;
+};
+
 struct Topic {
     Topic(std::string topicName, std::string library, std::string type,
           std::shared_ptr<const ps::detail::DataTypeSupportBase> typeSupport, std::shared_ptr<PsShared> shared)
@@ -78,12 +89,17 @@ struct Topic {
     std::vector<std::shared_ptr<MrvState>> mrvs;
     // Publishers with at least one open entity.
     std::vector<WrittenInstances*> writers;
+    // Watchers with samples waiting for room.
+    std::vector<RoomWatcher*> roomWatchers;
     bool shutDown = false;
 
     // Called with mutex held whenever queue room was freed.
     void roomFreed() {
         if (publishersWaiting > 0) {
             roomCv.notify_all();
+        }
+        for (RoomWatcher* watcher : roomWatchers) {
+            watcher->roomFreed();
         }
     }
     // True when closed or when the middleware is shut down; mutex held.
