@@ -135,9 +135,9 @@ std::shared_ptr<ServicePort> ClientLink::port() {
 void ClientLink::open() {
     binding_->server = std::weak_ptr<RequestSink>(shared_from_this());
     const dds_entity_t requestTopic = domain_->topic(topics_.request, wire_->requestDescriptor(),
-                                                     "request of " + topics_.service);
+                                                     typeNameOf(wire_->requestDescriptor()));
     const dds_entity_t replyTopic =
-        domain_->topic(topics_.reply, wire_->replyDescriptor(), "reply of " + topics_.service);
+        domain_->topic(topics_.reply, wire_->replyDescriptor(), typeNameOf(wire_->replyDescriptor()));
 
     Qos readerSettings;
     rrReaderQos(readerSettings);

@@ -33,9 +33,9 @@ ServiceCarrier::~ServiceCarrier() {
 
 void ServiceCarrier::open() {
     const dds_entity_t requestTopic =
-        domain_->topic(topics_.request, wire_->requestDescriptor(), "request of " + topics_.service);
+        domain_->topic(topics_.request, wire_->requestDescriptor(), typeNameOf(wire_->requestDescriptor()));
     const dds_entity_t replyTopic =
-        domain_->topic(topics_.reply, wire_->replyDescriptor(), "reply of " + topics_.service);
+        domain_->topic(topics_.reply, wire_->replyDescriptor(), typeNameOf(wire_->replyDescriptor()));
     Qos writerSettings;
     rrWriterQos(writerSettings);
     writer_ = dds_create_writer(domain_->participant(), replyTopic, writerSettings.get(), nullptr);
