@@ -193,8 +193,8 @@ def test_a_request_made_at_creation_is_never_lost(factory, server_endpoint, peer
     assert peer.line() == "ready"
     for i in range(25):
         form = KyrCmds.KyrCmdsSync if i % 2 else KyrCmds.KyrCmdsAsync
-        # A fresh endpoint spelling each time would share the link; a fresh client
-        # of a fresh endpoint each time is what a new process does.
+        # The last client of the endpoint went, and with it the way to the service:
+        # each new client starts from discovery again.
         client = form.staticGetClient(factory, f"{server_endpoint}/svc", reply_time(10.0), {})
         reply = client.Ping()
         assert (reply if i % 2 else reply.get()).startswith("pong ")
