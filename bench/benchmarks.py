@@ -441,3 +441,162 @@ def p7_between_processes(sizes, repeats):
 
 
 ALL = ALL + (p7_between_processes,)
+
+
+# --- request/reply between processes (dds.rr) ---------------------------------------------
+
+def _rr_process(*args):
+    import subprocess
+    import sys
+    here = os.path.dirname(os.path.abspath(__file__))
+    proc = subprocess.Popen([sys.executable, os.path.join(here, "rr_processes.py"), *map(str, args)],
+                            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    words = proc.stdout.readline().split()
+    if not words or words[0] != "ready":
+        proc.kill()
+        raise RuntimeError("the serving process did not start")
+    return proc, words[1:]
+
+
+def _stop(proc):
+    proc.stdin.close()
+    proc.wait(30)
+
+
+def _latencies(call, count):
+    """Calls per second and the sorted latencies in microseconds of count calls."""
+    clock = time.perf_counter_ns
+    spent = []
+    start = clock()
+    for _ in range(count):
+        before = clock()
+        call()
+        spent.append(clock() - before)
+    total = (clock() - start) / 1e9
+    spent.sort()
+    return count / total, [ns / 1000 for ns in spent]
+
+
+def _percentile(sorted_values, share):
+    return sorted_values[min(len(sorted_values) - 1, int(share * len(sorted_values)))]
+
+
+def _rr_ping_pair(count, repeats, zmq):
+    """Sync Ping to a Python service in another process, against pyzmq REQ/REP."""
+    server_endpoint = f"dds.rr://0/bench/p{os.getpid()}/n{next(_ids)}"
+    service, _ = _rr_process("serve", server_endpoint)
+    qos = pyqelcpp.RrQoSList()
+    qos.append(pyqelcpp.ReplyTime(TIMEOUT))
+    client = KyrCmds.KyrCmdsSync.staticGetClient(factory(), server_endpoint + "/svc", qos, {})
+    client.Ping()  # connected
+    peer, (port,) = _rr_process("zmq-serve")
+    context = zmq.Context()
+    socket = context.socket(zmq.REQ)
+    socket.connect(f"tcp://127.0.0.1:{port}")
+
+    def zmq_ping():
+        socket.send(b"Ping")
+        return socket.recv()
+
+    zmq_ping()
+    ours, theirs = [], []
+    try:
+        for _ in range(repeats):
+            ours.append(_latencies(client.Ping, count))
+            theirs.append(_latencies(zmq_ping, count))
+    finally:
+        socket.close(0)
+        context.term()
+        _stop(peer)
+        client.close()
+        _stop(service)
+    return ours, theirs
+
+
+def _median_of(runs):
+    rate = statistics.median(r for r, _ in runs)
+    median = statistics.median(statistics.median(l) for _, l in runs)
+    p99 = statistics.median(_percentile(l, 0.99) for _, l in runs)
+    return rate, median, p99
+
+
+def _rr_async_rate(count, in_flight, server_endpoint):
+    """Async Ping with in_flight requests outstanding, to the service in another process."""
+    qos = pyqelcpp.RrQoSList()
+    qos.append(pyqelcpp.ReplyTime(TIMEOUT))
+    client = KyrCmds.KyrCmdsAsync.staticGetClient(factory(), server_endpoint + "/svc", qos, {})
+    client.asyncConnect().get()
+    window = [client.Ping() for _ in range(in_flight)]
+    start = time.perf_counter()
+    for i in range(count):
+        window[i % in_flight].get()
+        window[i % in_flight] = client.Ping()
+    for reply in window:
+        reply.get()
+    rate = count / (time.perf_counter() - start)
+    client.close()
+    return rate
+
+
+def _native_program(name):
+    import importlib.util
+    spec = importlib.util.find_spec("modkyrif_bench_native")
+    folder = os.path.dirname(spec.origin) if spec else os.environ.get("MODKYRIF_BENCH_MODULES", "")
+    return os.path.join(folder, name)
+
+
+def _native_client_rate(client_endpoint, count):
+    import subprocess
+    done = subprocess.run([_native_program("call_kyrcmds"), client_endpoint, str(count)], capture_output=True,
+                          text=True, timeout=300)
+    if done.returncode != 0:
+        raise RuntimeError(done.stderr)
+    return float(done.stdout.split()[-1])
+
+
+def p8_requests_between_processes(sizes, repeats):
+    import subprocess
+    count = sizes["rr_pings"]
+    rows = []
+    import importlib.util
+    global zmq
+    if importlib.util.find_spec("zmq") is not None:  # installed by scripts/bench.sh only
+        import zmq
+        ours, theirs = _rr_ping_pair(count, repeats, zmq)
+        (rate, median, p99), (zrate, zmedian, zp99) = _median_of(ours), _median_of(theirs)
+        rows.append(row("P8.zmq", f"dds.rr: sync Ping, Python to a Python service in another process; latency "
+                        f"median {median:.0f} us, p99 {p99:.0f} us (pyzmq {zmedian:.0f} us, {zp99:.0f} us)",
+                        "calls/s", rate, zrate, "pyzmq REQ/REP on loopback", rate / zrate, ">= 1.0",
+                        rate / zrate >= 1.0))
+
+    python_endpoint = f"dds.rr://0/bench/p{os.getpid()}/n{next(_ids)}"
+    python_service, _ = _rr_process("serve", python_endpoint)
+    native_endpoint = f"dds.rr://0/bench/p{os.getpid()}/n{next(_ids)}"
+    native_service = subprocess.Popen([_native_program("serve_kyrcmds"), native_endpoint], stdin=subprocess.PIPE,
+                                      stdout=subprocess.PIPE, text=True)
+    try:
+        if native_service.stdout.readline().strip() != "ready":
+            raise RuntimeError("the native service did not start")
+        ours, native = median_pair(repeats, lambda: _native_client_rate(python_endpoint + "/svc", count),
+                                   lambda: _native_client_rate(native_endpoint + "/svc", count))
+        rows.append(row("P8.native", "dds.rr: sync Ping, native client to a Python service in another process",
+                        "calls/s", ours, native, "native client to native service", ours / native, ">= 0.5",
+                        ours / native >= 0.5))
+        in_flight = 64
+        sync_client = KyrCmds.KyrCmdsSync.staticGetClient(factory(), python_endpoint + "/svc",
+                                                          pyqelcpp.RrQoSList(), {})
+        sync_client.Ping()  # connected
+        asynchronous, sync = median_pair(repeats, lambda: _rr_async_rate(count, in_flight, python_endpoint),
+                                         lambda: _latencies(sync_client.Ping, count)[0])
+        sync_client.close()
+        rows.append(row("P8.async", f"dds.rr: async Ping with {in_flight} in flight, Python to a Python service "
+                        "in another process", "calls/s", asynchronous, sync, "sync Ping, one at a time",
+                        asynchronous / sync, "report", None))
+    finally:
+        native_service.stdin.close()
+        native_service.wait(30)
+        _stop(python_service)
+    return rows
+
+
+ALL = ALL + (p8_requests_between_processes,)

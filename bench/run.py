@@ -29,10 +29,10 @@ if os.environ.get("MODKYRIF_BENCH_MODULES"):
 
 FULL = {"calls": 200_000, "publishes": 100_000, "events": 100_000, "pings": 10_000,
         "mem_publishes": 1_000_000, "mem_commands": 100_000, "progress_seconds": 0.5,
-        "dds_samples": 100_000, "ddsperf_seconds": 3}
+        "dds_samples": 100_000, "ddsperf_seconds": 3, "rr_pings": 5_000}
 SMOKE = {"calls": 1_000, "publishes": 2_000, "events": 500, "pings": 100,
          "mem_publishes": 2_000, "mem_commands": 200, "progress_seconds": 0.02,
-         "dds_samples": 500, "ddsperf_seconds": 1}
+         "dds_samples": 500, "ddsperf_seconds": 1, "rr_pings": 50}
 
 
 def figure(value):

@@ -9,7 +9,7 @@ PYBIND11_DIR=$(.venv/bin/python -c 'import pybind11; print(pybind11.get_cmake_di
 .venv/bin/cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DMODKYRIF_NATIVE_TESTS=ON -DMODKYRIF_BENCH=ON -DPython_EXECUTABLE="$PWD/.venv/bin/python" \
   -Dpybind11_DIR="$PYBIND11_DIR" >/dev/null
-.venv/bin/cmake --build build/native --target native_tests modkyrif_bench_floor modkyrif_bench_native publish_methods -j 2
+.venv/bin/cmake --build build/native --target native_tests modkyrif_bench_floor modkyrif_bench_native publish_methods serve_kyrcmds call_kyrcmds -j 2
 (cd build/native && ../../.venv/bin/ctest --output-on-failure)
 
 # The smoke run of the benchmarks finds their modules here, after the installed product.

@@ -24,11 +24,15 @@ def factory():
 # The publish/subscribe suites run once on each transport: the same calls must
 # behave the same in one process whichever transport carries them.
 PUBSUB_SUITES = {"test_pubsub_e2e", "test_pubsub_classes", "test_delivery_batches"}
+# So do the request/reply suites, on inproc and on dds.rr.
+RR_SUITES = {"test_rr_roundtrip", "test_rr_client_entity", "test_rr_service_errors", "test_hostile_services"}
 
 
 def pytest_generate_tests(metafunc):
     if "endpoint" in metafunc.fixturenames and metafunc.module.__name__ in PUBSUB_SUITES:
         metafunc.parametrize("transport", ["inproc", "dds.ps"])
+    if "endpoint" in metafunc.fixturenames and metafunc.module.__name__ in RR_SUITES:
+        metafunc.parametrize("transport", ["inproc", "dds.rr"])
 
 
 @pytest.fixture

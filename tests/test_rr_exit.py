@@ -11,7 +11,7 @@ PROGRAM = textwrap.dedent("""
     import pyqelcpp, ModKyrif
     KyrCmds = ModKyrif.Kyrif.KyrCmds
     factory = pyqelcpp.WexFactory.getInstance()
-    endpoint = f"inproc:///exit/{os.getpid()}"
+    endpoint = f"{SCHEME}:///exit/p{os.getpid()}"
     qos = pyqelcpp.RrQoSList()
     qos.append(pyqelcpp.ReplyTime(datetime.timedelta(seconds=30)))
     server = factory.createServer(endpoint, qos, {})
@@ -50,8 +50,9 @@ PROGRAM = textwrap.dedent("""
 """)
 
 
+@pytest.mark.parametrize("scheme", ["inproc", "dds.rr"])
 @pytest.mark.parametrize("waiting_threads", [False, True])
-def test_program_exits_cleanly(waiting_threads):
-    program = f"WAITING_THREADS = {waiting_threads}\n" + PROGRAM
+def test_program_exits_cleanly(waiting_threads, scheme):
+    program = f"WAITING_THREADS = {waiting_threads}\nSCHEME = {scheme!r}\n" + PROGRAM
     run = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True, timeout=10)
     assert (run.returncode, run.stdout, run.stderr) == (0, "done\n", "")

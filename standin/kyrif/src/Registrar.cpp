@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "Clients.hpp"
+#include "CommandWire.hpp"
 #include "DataTypes.hpp"
 #include "ServiceDispatch.hpp"
 #include "WireTypes.hpp"
@@ -22,6 +23,7 @@ void registerInterfaceTypes() {
 
     registerDataTypes();
     registerWireTypes();
+    registerCommandWire();
 
     auto& registry = tav::qel::TypeRegistry::instance();
     registry.add(QelTypeTraits<KyrCmds>::libraryName, QelTypeTraits<KyrCmds>::name,

@@ -44,6 +44,7 @@ std::shared_ptr<const T> lookUp(std::mutex& mutex, const std::map<Key, std::shar
 
 TypeSupport::~TypeSupport() = default;
 WireType::~WireType() = default;
+RrWireType::~RrWireType() = default;
 
 ServiceTypeSupport::ServiceTypeSupport(TypeRole role, Dispatch dispatch) : role_(role), dispatch_(dispatch) {}
 ServiceTypeSupport::~ServiceTypeSupport() = default;
@@ -55,6 +56,7 @@ struct TypeRegistry::State {
     mutable std::mutex mutex;
     std::map<Key, std::shared_ptr<const TypeSupport>> types;
     std::map<Key, std::shared_ptr<const WireType>> wireTypes;
+    std::map<Key, std::shared_ptr<const RrWireType>> serviceWireTypes;
 };
 
 TypeRegistry::TypeRegistry() : state_(std::make_shared<State>()) {}
@@ -108,6 +110,23 @@ std::shared_ptr<const WireType> TypeRegistry::findWireType(const std::string& li
     }
     throw QelException("type '" + typeName + "' of library '" + libraryName +
                        "' has no wire form: its interface library cannot send it between processes");
+}
+
+void TypeRegistry::addServiceWireType(const std::string& libraryName, const std::string& typeName,
+                                      std::shared_ptr<const RrWireType> wire) {
+    if (!wire) {
+        throw QelException("interface '" + typeName + "' of library '" + libraryName + "' registered without wire form");
+    }
+    store(state_->mutex, state_->serviceWireTypes, {libraryName, typeName}, std::move(wire));
+}
+
+std::shared_ptr<const RrWireType> TypeRegistry::findServiceWireType(const std::string& libraryName,
+                                                                    const std::string& typeName) const {
+    if (auto wire = lookUp(state_->mutex, state_->serviceWireTypes, {libraryName, typeName})) {
+        return wire;
+    }
+    throw QelException("interface '" + typeName + "' of library '" + libraryName +
+                       "' has no wire form: its interface library cannot carry its commands between processes");
 }
 
 }  // namespace tav::qel

@@ -32,7 +32,10 @@ struct WexFactory::State {
 WexFactory::WexFactory() : state_(std::make_shared<State>()) {
     noteMiddlewareStarted();
     state_->middlewares["inproc"] = embedded::EmbeddedQel::create();
-    state_->middlewares["dds.ps"] = dds::DdsQel::create();
+    // One middleware between processes carries both roads, each on its own scheme.
+    auto dds = dds::DdsQel::create();
+    state_->middlewares["dds.ps"] = dds;
+    state_->middlewares["dds.rr"] = std::move(dds);
 }
 
 WexFactory& WexFactory::getInstance() {

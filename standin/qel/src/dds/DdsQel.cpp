@@ -8,6 +8,7 @@
 #include "Domain.hpp"
 #include "Endpoint.hpp"
 #include "EntityCores.hpp"
+#include "rr/RrEndpoint.hpp"
 #include "tav/qel/BlockingHook.hpp"
 #include "tav/qel/QelException.hpp"
 #include "tav/qel/TypeSupport.hpp"
@@ -31,6 +32,10 @@ struct Opened {
 
 Opened open(const std::string& libraryName, const std::string& typeName, const std::string& endpoint,
             const Properties& properties) {
+    if (isRequestReplyEndpoint(endpoint)) {
+        throw QelException("cannot publish or subscribe at '" + endpoint +
+                           "': the scheme dds.rr carries request/reply only");
+    }
     Opened opened;
     opened.endpoint = parseEndpoint(endpoint);
     opened.support = EmbeddedQel::dataType(libraryName, typeName);
@@ -52,7 +57,8 @@ Properties DdsQel::defaultProperties() {
     return Properties{{"qel.middleware", "dds"},       {"ps.queueDepth", "1024"},
                       {"dds.interfaces", "lo"},         {"dds.peers", "127.0.0.1"},
                       {"dds.leaseMs", "3000"},          {"dds.ackWaitMs", "3000"},
-                      {"dds.waitForReadersMs", "10000"}};
+                      {"dds.waitForReadersMs", "10000"}, {"rr.replyTimeMs", "5000"},
+                      {"rr.workerThreads", "4"}};
 }
 
 DdsQel::DdsQel(Private) : Qel(defaultProperties()), shared_(std::make_shared<Shared>()) {}
@@ -128,10 +134,19 @@ void* DdsQel::createMrvSubscriber(const std::string& libraryName, const std::str
     return opened.support->makeMrvSubscriber(makeMrvSubscriberCore(shared_, std::move(local), std::move(pump)));
 }
 
-void* DdsQel::createClient(const std::string&, const std::string&, const std::string& endpoint,
-                           const rr::qos::QoSList&, const Properties&) {
-    throw QelException("cannot create a client for '" + endpoint +
-                       "': the scheme dds.ps carries publish/subscribe only");
+void* DdsQel::createClient(const std::string& libraryName, const std::string& typeName, const std::string& endpoint,
+                           const rr::qos::QoSList& qos, const Properties& properties) {
+    if (!isRequestReplyEndpoint(endpoint)) {
+        throw QelException("cannot create a client for '" + endpoint +
+                           "': the scheme dds.ps carries publish/subscribe only");
+    }
+    checkRunning(*shared_, "cannot create a client for '" + endpoint + "'");
+    auto support = std::dynamic_pointer_cast<const ClientTypeSupport>(
+        TypeRegistry::instance().find(libraryName, typeName, TypeRole::Client));
+    if (!support) {
+        throw QelException("type '" + typeName + "' of library '" + libraryName + "' was not registered as a client");
+    }
+    return support->make(rr_.makeClient(weak_from_this(), libraryName, typeName, endpoint, qos, properties));
 }
 
 ps::DataEntityBase* DdsQel::createDataEntity(const std::string& libraryName, const std::string& typeName) {
@@ -139,16 +154,20 @@ ps::DataEntityBase* DdsQel::createDataEntity(const std::string& libraryName, con
     return EmbeddedQel::dataType(libraryName, typeName)->newEntity();
 }
 
-std::shared_ptr<rr::Server> DdsQel::createServer(const std::string& endpoint, const rr::qos::QoSList&,
-                                                 const Properties&) {
-    throw QelException("cannot create a server for '" + endpoint +
-                       "': the scheme dds.ps carries publish/subscribe only");
+std::shared_ptr<rr::Server> DdsQel::createServer(const std::string& endpoint, const rr::qos::QoSList& qos,
+                                                 const Properties& properties) {
+    if (!isRequestReplyEndpoint(endpoint)) {
+        throw QelException("cannot create a server for '" + endpoint +
+                           "': the scheme dds.ps carries publish/subscribe only");
+    }
+    checkRunning(*shared_, "cannot create a server for '" + endpoint + "'");
+    return rr_.makeServer(weak_from_this(), endpoint, qos, properties);
 }
 
 std::unique_ptr<rr::da::DataAccessSync> DdsQel::createDataAccess(const std::string& endpoint,
                                                                  const rr::qos::QoSList&, const Properties&) {
     throw QelException("cannot create data access for '" + endpoint +
-                       "': the scheme dds.ps carries publish/subscribe only");
+                       "': the schemes dds.ps and dds.rr carry no data access");
 }
 
 void DdsQel::shutdown() {
@@ -186,6 +205,7 @@ void DdsQel::shutdown() {
         pump->closeTarget();
     }
     ps_.shutdown();
+    rr_.shutdown();
 }
 
 bool DdsQel::isShutDown() const {

@@ -1,7 +1,9 @@
 #pragma once
-// The middleware of the scheme "dds.ps": publish/subscribe between processes and
-// hosts over the engine (Eclipse Cyclone DDS). Endpoints are dds.ps://DOMAIN/PATH
-// (Endpoint.hpp).
+// The middleware of the schemes "dds.ps" and "dds.rr": publish/subscribe and
+// request/reply between processes and hosts over the engine (Eclipse Cyclone DDS).
+// Endpoints are dds.ps://DOMAIN/PATH (Endpoint.hpp) and, for request/reply,
+// dds.rr://DOMAIN/PATH for a server and dds.rr://DOMAIN/PATH/NAME for a client of
+// its service NAME (rr/RrEndpoint.hpp, rr/RrTransport.hpp).
 //
 // Default properties (getDefaultProperties), besides those of DomainSettings.hpp:
 //   "qel.middleware"         = "dds"   what this middleware is
@@ -21,6 +23,7 @@
 
 #include "../ps/PsEngine.hpp"
 #include "Shared.hpp"
+#include "rr/RrTransport.hpp"
 #include "tav/qel/Qel.hpp"
 
 namespace tav::qel::dds {
@@ -61,6 +64,7 @@ public:
 private:
     std::shared_ptr<Shared> shared_;
     embedded::PsEngine ps_;
+    RrTransport rr_;
     std::mutex shutdownMutex_;
 };
 

@@ -74,22 +74,26 @@ Domain::~Domain() {
 }
 
 dds_entity_t Domain::topic(const std::string& name, const WireType& wire, const std::string& typeName) {
+    return topic(name, wire.descriptor(), typeName);
+}
+
+dds_entity_t Domain::topic(const std::string& name, const void* wireDescriptor, const std::string& typeName) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = topics_.find(name);
     if (it != topics_.end()) {
-        if (it->second.descriptor != wire.descriptor()) {
+        if (it->second.descriptor != wireDescriptor) {
             throw QelException("topic '" + name + "' of domain " + std::to_string(id_) + " carries type '" +
                                it->second.typeName + "' in this process, not '" + typeName + "'");
         }
         return it->second.topic;
     }
-    const auto* descriptor = static_cast<const dds_topic_descriptor_t*>(wire.descriptor());
+    const auto* descriptor = static_cast<const dds_topic_descriptor_t*>(wireDescriptor);
     const dds_entity_t topic = dds_create_topic(participant_, descriptor, name.c_str(), nullptr, nullptr);
     if (topic < 0) {
         throw QelException("cannot make topic '" + name + "' of type '" + typeName + "' in domain " +
                            std::to_string(id_) + ": " + engineError(topic));
     }
-    topics_.emplace(name, TopicEntry{topic, wire.descriptor(), typeName});
+    topics_.emplace(name, TopicEntry{topic, wireDescriptor, typeName});
     return topic;
 }
 

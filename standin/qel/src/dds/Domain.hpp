@@ -34,6 +34,8 @@ public:
     // The engine's topic of this name, made on first use; a QelException when this
     // process already uses the name with another type.
     dds_entity_t topic(const std::string& name, const WireType& wire, const std::string& typeName);
+    // The same for a type given by the engine's description of it.
+    dds_entity_t topic(const std::string& name, const void* descriptor, const std::string& typeName);
 
 private:
     struct TopicEntry {

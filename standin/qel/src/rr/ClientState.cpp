@@ -62,6 +62,14 @@ boost::future<std::string> ClientState::call(tav::qel::rr::detail::Request reque
     return reply;
 }
 
+boost::future<std::string> ClientState::forward(tav::qel::rr::detail::Request request) {
+    auto call = std::make_shared<Call>(shared_from_this(), std::move(request), Call::Mode::Promised);
+    auto reply = call->future();
+    track(call);
+    port_->submit(call);
+    return reply;
+}
+
 std::string ClientState::callSync(tav::qel::rr::detail::Request request) {
     const auto deadline = deadlineAfter(replyTime_);
     detachArgument(request);

@@ -31,6 +31,9 @@ public:
 
     boost::future<std::string> call(tav::qel::rr::detail::Request request);
     std::string callSync(tav::qel::rr::detail::Request request);
+    // A request that came from a caller in another process and owns its argument:
+    // no copy is made and no deadline is armed, as that caller keeps its own.
+    boost::future<std::string> forward(tav::qel::rr::detail::Request request);
     boost::future<void> asyncConnect();
     tav::qel::rr::ListenerRegistration registerConnectionListener(std::function<void(bool)> listener);
     std::shared_ptr<tav::qel::Qel> qel() const { return qel_.lock(); }

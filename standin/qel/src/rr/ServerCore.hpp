@@ -15,6 +15,7 @@
 
 #include "../core/ElasticPool.hpp"
 #include "Pending.hpp"
+#include "RequestSink.hpp"
 #include "ServiceBinding.hpp"
 #include "tav/qel/rr/RrEntity.hpp"
 
@@ -22,7 +23,7 @@ namespace tav::qel::embedded::reqrep {
 
 struct EngineState;
 
-class ServerCore : public PoolJob, public std::enable_shared_from_this<ServerCore> {
+class ServerCore : public PoolJob, public RequestSink, public std::enable_shared_from_this<ServerCore> {
 public:
     ServerCore(std::shared_ptr<EngineState> engine, std::string endpoint, std::size_t workers);
     ~ServerCore() override;
@@ -45,8 +46,8 @@ public:
     void close();
 
     // Called by a port under its lock.
-    void adopt(const std::shared_ptr<ServiceBinding>& binding);
-    bool enqueue(const std::shared_ptr<Call>& call, const std::shared_ptr<ServiceBinding>& binding);
+    void adopt(const std::shared_ptr<ServiceBinding>& binding) override;
+    bool enqueue(const std::shared_ptr<Call>& call, const std::shared_ptr<ServiceBinding>& binding) override;
 
 private:
     struct Job {

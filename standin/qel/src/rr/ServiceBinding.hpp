@@ -7,7 +7,7 @@
 
 namespace tav::qel::embedded::reqrep {
 
-class ServerCore;
+class RequestSink;
 class ServicePort;
 
 // A service registered on a server: the implementation and how to run requests on it.
@@ -17,7 +17,7 @@ struct ServiceBinding {
     std::string name;
     std::shared_ptr<tav::qel::rr::RrEntity> impl;
     std::shared_ptr<const tav::qel::ServiceTypeSupport> support;
-    std::weak_ptr<ServerCore> server;
+    std::weak_ptr<RequestSink> server;
     std::shared_ptr<ServicePort> port;
 };
 

@@ -1,7 +1,6 @@
 #include "ServicePort.hpp"
 
 #include "Notifier.hpp"
-#include "ServerCore.hpp"
 #include "tav/qel/QelException.hpp"
 
 namespace tav::qel::embedded::reqrep {
@@ -80,7 +79,7 @@ void ServicePort::notifyAll(bool reachable) {
     }
 }
 
-void ServicePort::bind(const std::shared_ptr<ServiceBinding>& binding, ServerCore& server) {
+void ServicePort::bind(const std::shared_ptr<ServiceBinding>& binding, RequestSink& server) {
     PendingList calls;
     PendingList connects;
     std::vector<std::shared_ptr<Call>> refused;

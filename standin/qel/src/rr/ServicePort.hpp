@@ -11,6 +11,7 @@
 
 #include "ListenerRecord.hpp"
 #include "Pending.hpp"
+#include "RequestSink.hpp"
 #include "ServiceBinding.hpp"
 
 namespace tav::qel::embedded::reqrep {
@@ -39,10 +40,11 @@ public:
     void addListener(const std::shared_ptr<ListenerRecord>& listener);
     void removeListener(const std::shared_ptr<ListenerRecord>& listener);
 
-    // Binds a service of server; the server accepts it under this port's lock. Fails
+    // Binds a service of server (a server of this process or a carrier to another
+    // process); the server accepts it under this port's lock. Fails
     // when a service is already bound here or the server is closed. Requests kept
     // here go to the server, waits for the service complete, listeners hear true.
-    void bind(const std::shared_ptr<ServiceBinding>& binding, ServerCore& server);
+    void bind(const std::shared_ptr<ServiceBinding>& binding, RequestSink& server);
     // Unbinds binding if it is the one bound; listeners hear false.
     void unbind(const std::shared_ptr<ServiceBinding>& binding);
 

@@ -5,6 +5,7 @@
 #include <boost/thread/future.hpp>
 
 #include "tav/qel/Export.hpp"
+#include "tav/qel/RrWireType.hpp"
 #include "tav/qel/WireType.hpp"
 #include "tav/qel/rr/RrEntity.hpp"
 #include "tav/qel/rr/detail/ClientCore.hpp"
@@ -77,6 +78,14 @@ public:
     // The wire form, or a QelException when the interface library gave none.
     std::shared_ptr<const WireType> findWireType(const std::string& libraryName,
                                                  const std::string& typeName) const;
+
+    // The wire form of a request/reply interface, registered under the type names of
+    // its services and clients alike. Registering a pair twice replaces the earlier entry.
+    void addServiceWireType(const std::string& libraryName, const std::string& typeName,
+                            std::shared_ptr<const RrWireType> wire);
+    // The wire form, or a QelException when the interface library gave none.
+    std::shared_ptr<const RrWireType> findServiceWireType(const std::string& libraryName,
+                                                          const std::string& typeName) const;
 
 private:
     TypeRegistry();

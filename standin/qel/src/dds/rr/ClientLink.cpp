@@ -1,0 +1,366 @@
+// Sending requests to a service in the domain and taking its replies.
+#include "ClientLink.hpp"
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "RrQos.hpp"
+#include "RrStatus.hpp"
+#include "tav/qel/QelException.hpp"
+
+namespace tav::qel::dds {
+
+namespace {
+
+using embedded::reqrep::Call;
+using embedded::reqrep::EngineState;
+using embedded::reqrep::ServiceBinding;
+using embedded::reqrep::ServicePort;
+
+// Set while this thread runs a listener of a link: the engine cannot delete a
+// reader or writer from within its own listener, so a link whose last reference
+// goes there is deleted on a worker thread instead.
+thread_local int inLinkListener = 0;
+
+struct ListenerScope {
+    ListenerScope() { ++inLinkListener; }
+    ~ListenerScope() { --inLinkListener; }
+};
+
+// Set while this thread sends a request. The engine delivers to readers of this
+// process on the writing thread, so a service of this process may answer at once
+// (a probe, a request it refuses) while the sender still holds the port's lock or
+// the link's state: such replies are taken on a worker thread instead.
+thread_local int inLinkSend = 0;
+
+struct SendScope {
+    SendScope() { ++inLinkSend; }
+    ~SendScope() { --inLinkSend; }
+};
+
+class TakeReplies final : public embedded::PoolJob {
+public:
+    explicit TakeReplies(std::function<void()> take) : take_(std::move(take)) {}
+    void runJob() override { take_(); }
+
+private:
+    std::function<void()> take_;
+};
+
+class Deletion final : public embedded::PoolJob {
+public:
+    explicit Deletion(ClientLink* link) : link_(link) {}
+    void runJob() override { link_.reset(); }
+
+private:
+    std::unique_ptr<ClientLink> link_;
+};
+
+struct LinkDeleter {
+    std::weak_ptr<EngineState> engine;
+    void operator()(ClientLink* link) const {
+        if (inLinkListener == 0) {
+            delete link;
+            return;
+        }
+        if (auto state = engine.lock()) {
+            // Dropped only when the middleware has shut down, and then the link's
+            // entities go with the process.
+            state->workers.post(std::make_shared<Deletion>(link));
+        }
+    }
+};
+
+// The pauses between probes: short at first, as the service usually answers the
+// first one, then longer while the service's writer has not yet found this reader.
+constexpr std::chrono::milliseconds kFirstProbePause{5};
+constexpr std::chrono::milliseconds kLongestProbePause{250};
+
+// Wire structures of the usual sizes are made on the stack.
+constexpr std::size_t kStackWire = 512;
+
+class WireBuffer {
+public:
+    explicit WireBuffer(std::size_t size) {
+        if (size > kStackWire) {
+            heap_.resize(size / sizeof(std::max_align_t) + 1);
+        }
+    }
+    void* get() { return heap_.empty() ? static_cast<void*>(stack_) : static_cast<void*>(heap_.data()); }
+
+private:
+    alignas(std::max_align_t) unsigned char stack_[kStackWire];
+    std::vector<std::max_align_t> heap_;
+};
+
+}  // namespace
+
+std::shared_ptr<ClientLink> ClientLink::create(std::shared_ptr<EngineState> engine, std::shared_ptr<Domain> domain,
+                                               std::shared_ptr<const RrWireType> wire, const ServiceTopics& topics) {
+    std::weak_ptr<EngineState> weakEngine = engine;
+    std::shared_ptr<ClientLink> link(
+        new ClientLink(Private{}, std::move(engine), std::move(domain), std::move(wire), topics),
+        LinkDeleter{std::move(weakEngine)});
+    link->open();
+    return link;
+}
+
+ClientLink::ClientLink(Private, std::shared_ptr<EngineState> engine, std::shared_ptr<Domain> domain,
+                       std::shared_ptr<const RrWireType> wire, const ServiceTopics& topics)
+    : engine_(std::move(engine)),
+      domain_(std::move(domain)),
+      wire_(std::move(wire)),
+      topics_(topics),
+      port_(topics.canonical, engine_->notifier),
+      binding_(std::make_shared<ServiceBinding>()) {
+    binding_->name = topics_.service;
+}
+
+ClientLink::~ClientLink() {
+    engine_->timer.disarm(*this);
+    // Deleting them waits for listener calls under way, which find the link gone.
+    if (const dds_entity_t reader = reader_.exchange(0); reader > 0) {
+        dds_delete(reader);
+    }
+    if (const dds_entity_t writer = writer_.exchange(0); writer > 0) {
+        dds_delete(writer);
+    }
+}
+
+std::shared_ptr<ServicePort> ClientLink::port() {
+    return std::shared_ptr<ServicePort>(shared_from_this(), &port_);
+}
+
+void ClientLink::open() {
+    binding_->server = std::weak_ptr<RequestSink>(shared_from_this());
+    const dds_entity_t requestTopic = domain_->topic(topics_.request, wire_->requestDescriptor(),
+                                                     typeNameOf(wire_->requestDescriptor()));
+    const dds_entity_t replyTopic =
+        domain_->topic(topics_.reply, wire_->replyDescriptor(), typeNameOf(wire_->replyDescriptor()));
+
+    Qos readerSettings;
+    rrReaderQos(readerSettings);
+    dds_listener_t* readerListener = dds_create_listener(this);
+    dds_lset_data_available(readerListener, &ClientLink::onReplies);
+    dds_lset_subscription_matched(readerListener, &ClientLink::onSubscriptionMatched);
+    const dds_entity_t reader = dds_create_reader(domain_->participant(), replyTopic, readerSettings.get(),
+                                                  readerListener);
+    dds_delete_listener(readerListener);
+    if (reader < 0) {
+        throw QelException("cannot take replies on topic '" + topics_.reply + "': " + engineError(reader));
+    }
+    reader_.store(reader);
+    dds_guid_t guid;
+    if (const dds_return_t rc = dds_get_guid(reader, &guid); rc != DDS_RETCODE_OK) {
+        throw QelException("cannot identify the reply reader of '" + topics_.service + "': " + engineError(rc));
+    }
+    static_assert(sizeof(guid.v) == sizeof(RrClientId));
+    std::memcpy(self_.client.data(), guid.v, sizeof(guid.v));
+
+    Qos writerSettings;
+    rrWriterQos(writerSettings);
+    dds_listener_t* writerListener = dds_create_listener(this);
+    dds_lset_publication_matched(writerListener, &ClientLink::onPublicationMatched);
+    const dds_entity_t writer = dds_create_writer(domain_->participant(), requestTopic, writerSettings.get(),
+                                                  writerListener);
+    dds_delete_listener(writerListener);
+    if (writer < 0) {
+        throw QelException("cannot send requests on topic '" + topics_.request + "': " + engineError(writer));
+    }
+    writer_.store(writer);
+    // Matches made before both entities existed are counted now.
+    matchChanged();
+}
+
+void ClientLink::onReplies(dds_entity_t, void* self) {
+    ListenerScope scope;
+    auto link = static_cast<ClientLink*>(self)->weak_from_this().lock();
+    if (!link) {
+        return;
+    }
+    if (inLinkSend > 0) {
+        auto& workers = link->engine_->workers;
+        workers.post(std::make_shared<TakeReplies>([link = std::move(link)] { link->takeReplies(); }));
+        return;
+    }
+    link->takeReplies();
+}
+
+void ClientLink::onPublicationMatched(dds_entity_t, const dds_publication_matched_status_t, void* self) {
+    ListenerScope scope;
+    if (auto link = static_cast<ClientLink*>(self)->weak_from_this().lock()) {
+        link->matchChanged();
+    }
+}
+
+void ClientLink::onSubscriptionMatched(dds_entity_t, const dds_subscription_matched_status_t, void* self) {
+    ListenerScope scope;
+    if (auto link = static_cast<ClientLink*>(self)->weak_from_this().lock()) {
+        link->matchChanged();
+    }
+}
+
+void ClientLink::matchChanged() {
+    const dds_entity_t writer = writer_.load();
+    const dds_entity_t reader = reader_.load();
+    if (writer <= 0 || reader <= 0) {
+        return;  // still opening: open() counts once both exist
+    }
+    std::lock_guard<std::mutex> state(stateMutex_);
+    dds_publication_matched_status_t requests{};
+    dds_subscription_matched_status_t replies{};
+    const bool matched = dds_get_publication_matched_status(writer, &requests) == DDS_RETCODE_OK &&
+                         dds_get_subscription_matched_status(reader, &replies) == DDS_RETCODE_OK &&
+                         requests.current_count > 0 && replies.current_count > 0;
+    if (matched && !connected_ && probePause_.count() == 0) {
+        // Probing starts; the timer repeats it until a probe comes back.
+        probePause_ = kFirstProbePause;
+        sendProbe();
+        engine_->timer.arm(shared_from_this(), embedded::reqrep::deadlineAfter(probePause_));
+    } else if (!matched) {
+        probePause_ = std::chrono::milliseconds(0);
+        if (connected_) {
+            connected_ = false;
+            // New requests wait at the port again; those sent end by their reply time.
+            port_.unbind(binding_);
+        }
+    }
+}
+
+void ClientLink::expire() {
+    std::lock_guard<std::mutex> state(stateMutex_);
+    if (connected_ || probePause_.count() == 0) {
+        return;
+    }
+    sendProbe();
+    probePause_ = std::min(probePause_ * 2, kLongestProbePause);
+    engine_->timer.arm(shared_from_this(), embedded::reqrep::deadlineAfter(probePause_));
+}
+
+void ClientLink::connect() {
+    std::lock_guard<std::mutex> state(stateMutex_);
+    if (connected_ || probePause_.count() == 0) {
+        return;  // connected already, or the service went before its answer came
+    }
+    connected_ = true;
+    probePause_ = std::chrono::milliseconds(0);
+    engine_->timer.disarm(*this);
+    // The requests waiting at the port are sent now; the clients' waits complete
+    // and their listeners hear that the service is reachable.
+    port_.bind(binding_, *this);
+}
+
+void ClientLink::sendProbe() {
+    // A probe is a request without command and with sequence number 0.
+    tav::qel::rr::detail::Request probe;
+    send(0, probe);
+}
+
+void ClientLink::sweep() {
+    if (sent_.size() < sentWatermark_) {
+        return;
+    }
+    for (auto it = sent_.begin(); it != sent_.end();) {
+        auto call = it->second.lock();
+        it = !call || call->claimed() ? sent_.erase(it) : std::next(it);
+    }
+    sentWatermark_ = std::max<std::size_t>(256, sent_.size() * 2);
+}
+
+bool ClientLink::enqueue(const std::shared_ptr<Call>& call, const std::shared_ptr<ServiceBinding>&) {
+    std::uint64_t sequence = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sweep();
+        sequence = ++nextSequence_;
+        sent_.emplace(sequence, call);
+    }
+    send(sequence, call->request());
+    return true;
+}
+
+void ClientLink::send(std::uint64_t sequence, const tav::qel::rr::detail::Request& request) {
+    const dds_entity_t writer = writer_.load();
+    if (writer <= 0) {
+        return;
+    }
+    WireBuffer wire(wire_->requestSize());
+    RrHeader header = self_;
+    header.sequence = sequence;
+    try {
+        wire_->requestToWire(header, request, wire.get());
+    } catch (...) {
+        return;  // the clients check every request before it comes here
+    }
+    // A request the engine cannot send (readers lagging for long) ends by its
+    // caller's reply time, as one that the service never answers.
+    SendScope sending;
+    dds_write(writer, wire.get());
+}
+
+void ClientLink::takeReplies() {
+    const dds_entity_t reader = reader_.load();
+    if (reader <= 0) {
+        return;
+    }
+    void* samples[kBatch];
+    dds_sample_info_t infos[kBatch];
+    bool probeAnswered = false;
+    std::string command;
+    std::string result;
+    RrStatus status;
+    for (;;) {
+        samples[0] = nullptr;
+        const dds_return_t taken = dds_take(reader, samples, infos, kBatch, kBatch);
+        if (taken <= 0) {
+            break;
+        }
+        for (dds_return_t i = 0; i < taken; ++i) {
+            if (!infos[i].valid_data) {
+                continue;
+            }
+            const RrHeader header = wire_->replyHeader(samples[i]);
+            if (header.client != self_.client) {
+                continue;  // the reply to another caller
+            }
+            if (header.sequence == 0) {
+                probeAnswered = true;
+                continue;
+            }
+            std::shared_ptr<Call> call;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                auto it = sent_.find(header.sequence);
+                if (it != sent_.end()) {
+                    call = it->second.lock();
+                    sent_.erase(it);
+                }
+            }
+            // A reply after its request timed out, or a second answer from another
+            // server of the service, finds no call waiting and is dropped.
+            if (!call || call->claimed()) {
+                continue;
+            }
+            try {
+                wire_->replyFromWire(samples[i], command, result, status);
+                if (status.kind == RrErrorKind::None) {
+                    call->succeed(std::move(result));
+                } else {
+                    call->fail(errorOf(status, *wire_));
+                }
+            } catch (...) {
+                call->fail(std::current_exception());
+            }
+        }
+        dds_return_loan(reader, samples, taken);
+        if (static_cast<std::size_t>(taken) < kBatch) {
+            break;
+        }
+    }
+    if (probeAnswered) {
+        connect();
+    }
+}
+
+}  // namespace tav::qel::dds

@@ -1,0 +1,65 @@
+#pragma once
+// The engine's side of one service of a server: takes the requests of the clients in
+// the domain from the service's request topic, hands each to the service through the
+// server of this process (its worker threads, its limit, its close), and writes the
+// answer to the reply topic, addressed to the client that asked. Probes (requests
+// without command) are answered at once, so that a client knows it is reached.
+#include <dds/dds.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+
+#include <boost/thread/future.hpp>
+
+#include "../../rr/ClientState.hpp"
+#include "../Domain.hpp"
+#include "RrEndpoint.hpp"
+#include "tav/qel/RrWireType.hpp"
+
+namespace tav::qel::dds {
+
+class ServiceCarrier : public std::enable_shared_from_this<ServiceCarrier> {
+public:
+    // bridge is a client of the service's port in this process, which every request
+    // from the domain goes through.
+    ServiceCarrier(std::shared_ptr<Domain> domain, std::shared_ptr<const RrWireType> wire, ServiceTopics topics,
+                   std::shared_ptr<embedded::reqrep::ClientState> bridge, std::chrono::milliseconds ackWait);
+    ~ServiceCarrier();
+    ServiceCarrier(const ServiceCarrier&) = delete;
+    ServiceCarrier& operator=(const ServiceCarrier&) = delete;
+
+    // Makes the engine's reader and writer; requests arrive from then on.
+    void open();
+    // Deletes the reader (waiting for a listener call under way): no request arrives
+    // any more. Harmless when repeated.
+    void stopReceiving();
+    // Waits up to the acknowledgement bound until the clients have the replies
+    // written, deletes the writer and closes the bridge. Harmless when repeated.
+    void finish();
+
+private:
+    static constexpr std::size_t kBatch = 64;
+
+    static void onRequests(dds_entity_t reader, void* self);
+    void takeRequests();
+    void answer(const RrHeader& header, const std::string& command, boost::future<std::string>& done);
+    void write(const RrHeader& header, const std::string& command, const std::string& result, const RrStatus& status);
+
+    const std::shared_ptr<Domain> domain_;
+    const std::shared_ptr<const RrWireType> wire_;
+    const ServiceTopics topics_;
+    const std::shared_ptr<embedded::reqrep::ClientState> bridge_;
+    const std::chrono::milliseconds ackWait_;
+
+    std::mutex readerMutex_;
+    std::atomic<dds_entity_t> reader_{0};
+    // Writes hold it shared; finishing holds it exclusively.
+    std::shared_mutex writerLifetime_;
+    dds_entity_t writer_ = 0;
+};
+
+}  // namespace tav::qel::dds
