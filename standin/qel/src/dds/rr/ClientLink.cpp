@@ -295,8 +295,11 @@ void ClientLink::send(std::uint64_t sequence, const tav::qel::rr::detail::Reques
     }
     // A request the engine cannot send (readers lagging for long) ends by its
     // caller's reply time, as one that the service never answers.
+    // The domain batches writes for publishers; a request goes out at once.
     SendScope sending;
-    dds_write(writer, wire.get());
+    if (dds_write(writer, wire.get()) == DDS_RETCODE_OK) {
+        dds_write_flush(writer);
+    }
 }
 
 void ClientLink::takeReplies() {

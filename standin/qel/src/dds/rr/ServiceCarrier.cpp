@@ -162,8 +162,11 @@ void ServiceCarrier::write(const RrHeader& header, const std::string& command, c
     wire_->replyToWire(header, command, result, status, wire);
     std::shared_lock<std::shared_mutex> lock(writerLifetime_);
     if (writer_ > 0) {
-        // A reply that cannot be sent ends by the caller's reply time.
-        dds_write(writer_, wire);
+        // A reply that cannot be sent ends by the caller's reply time. The domain
+        // batches writes for publishers; a reply goes out at once.
+        if (dds_write(writer_, wire) == DDS_RETCODE_OK) {
+            dds_write_flush(writer_);
+        }
     }
 }
 
