@@ -74,6 +74,7 @@ public:
         std::memset(&out->request, 0, sizeof(out->request));
         std::memcpy(out->request.header.client, header.client.data(), header.client.size());
         out->request.header.sequenceNumber = header.sequence;
+        out->request.header.replyTimeMs = header.replyTimeMs;
         out->request.text = const_cast<char*>("");
         if (request.command.empty()) {  // a connection probe
             out->request.header.command = const_cast<char*>("");
@@ -107,6 +108,7 @@ public:
         const auto* in = static_cast<const kyrif_KyrCmdsRequest*>(wire);
         std::memcpy(header.client.data(), in->header.client, header.client.size());
         header.sequence = in->header.sequenceNumber;
+        header.replyTimeMs = in->header.replyTimeMs;
         Request request;
         request.command = sampleText(in->header.command);
         request.text = sampleText(in->text);

@@ -56,16 +56,23 @@ boost::future<std::string> ClientState::call(tav::qel::rr::detail::Request reque
     auto call = std::make_shared<Call>(shared_from_this(), std::move(request), Call::Mode::Promised);
     auto reply = call->future();
     call->timed_ = true;
+    call->setDeadline(deadlineAfter(replyTime_));
     track(call);
-    engine_->timer.arm(call, deadlineAfter(replyTime_));
+    engine_->timer.arm(call, call->deadline());
     port_->submit(call);
     return reply;
 }
 
-boost::future<std::string> ClientState::forward(tav::qel::rr::detail::Request request) {
+boost::future<std::string> ClientState::forward(tav::qel::rr::detail::Request request,
+                                                std::chrono::milliseconds replyTime) {
     auto call = std::make_shared<Call>(shared_from_this(), std::move(request), Call::Mode::Promised);
     auto reply = call->future();
+    const bool timed = replyTime.count() > 0;
+    call->timed_ = timed;
     track(call);
+    if (timed) {
+        engine_->timer.arm(call, deadlineAfter(replyTime));
+    }
     port_->submit(call);
     return reply;
 }
@@ -74,6 +81,7 @@ std::string ClientState::callSync(tav::qel::rr::detail::Request request) {
     const auto deadline = deadlineAfter(replyTime_);
     detachArgument(request);
     auto call = std::make_shared<Call>(shared_from_this(), std::move(request), Call::Mode::Waited);
+    call->setDeadline(deadline);
     track(call);
     port_->submit(call);
     return call->wait(deadline);

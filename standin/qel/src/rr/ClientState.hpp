@@ -32,8 +32,10 @@ public:
     boost::future<std::string> call(tav::qel::rr::detail::Request request);
     std::string callSync(tav::qel::rr::detail::Request request);
     // A request that came from a caller in another process and owns its argument:
-    // no copy is made and no deadline is armed, as that caller keeps its own.
-    boost::future<std::string> forward(tav::qel::rr::detail::Request request);
+    // no copy is made. It fails with TimeoutException once the caller stopped
+    // waiting (replyTime after its arrival; zero: never), so that a service that
+    // was hung does not run requests nobody waits for any more.
+    boost::future<std::string> forward(tav::qel::rr::detail::Request request, std::chrono::milliseconds replyTime);
     boost::future<void> asyncConnect();
     tav::qel::rr::ListenerRegistration registerConnectionListener(std::function<void(bool)> listener);
     std::shared_ptr<tav::qel::Qel> qel() const { return qel_.lock(); }

@@ -74,6 +74,9 @@ public:
     ~Call() override;
 
     const tav::qel::rr::detail::Request& request() const noexcept { return request_; }
+    // When the caller stops waiting (max: never); set before the call is shared.
+    Clock::time_point deadline() const noexcept { return deadline_; }
+    void setDeadline(Clock::time_point deadline) noexcept { deadline_ = deadline; }
     // Completes with the reply; false when already completed.
     bool succeed(std::string reply);
     // The reply's future (Promised mode, once).
@@ -88,6 +91,7 @@ private:
 
     tav::qel::rr::detail::Request request_;
     Mode mode_;
+    Clock::time_point deadline_ = Clock::time_point::max();
     std::optional<boost::promise<std::string>> promise_;
     std::mutex mutex_;
     std::condition_variable done_;

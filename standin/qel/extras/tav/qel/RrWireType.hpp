@@ -23,6 +23,8 @@ using RrClientId = std::array<unsigned char, 16>;
 struct RrHeader {
     RrClientId client{};
     std::uint64_t sequence = 0;
+    // A request's: how long its caller still waits, counted from sending (0: no limit).
+    std::uint32_t replyTimeMs = 0;
 };
 
 // How a request ended, as the envelope's status carries it (enum qel::rr::ErrorKind).

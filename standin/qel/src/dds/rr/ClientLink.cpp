@@ -1,7 +1,10 @@
 // Sending requests to a service in the domain and taking its replies.
 #include "ClientLink.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <limits>
 #include <functional>
 #include <vector>
 
@@ -254,7 +257,7 @@ void ClientLink::connect() {
 void ClientLink::sendProbe() {
     // A probe is a request without command and with sequence number 0.
     tav::qel::rr::detail::Request probe;
-    send(0, probe);
+    send(0, probe, 0);
 }
 
 void ClientLink::sweep() {
@@ -276,11 +279,21 @@ bool ClientLink::enqueue(const std::shared_ptr<Call>& call, const std::shared_pt
         sequence = ++nextSequence_;
         sent_.emplace(sequence, call);
     }
-    send(sequence, call->request());
+    // The service learns how long the caller still waits, as a span rather than a
+    // time of day, so that clocks of other hosts do not matter.
+    std::uint32_t replyTimeMs = 0;
+    if (call->deadline() != embedded::reqrep::Clock::time_point::max()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(call->deadline() -
+                                                                       embedded::reqrep::Clock::now());
+        replyTimeMs = static_cast<std::uint32_t>(
+            std::clamp<std::int64_t>(left.count(), 1, std::numeric_limits<std::uint32_t>::max()));
+    }
+    send(sequence, call->request(), replyTimeMs);
     return true;
 }
 
-void ClientLink::send(std::uint64_t sequence, const tav::qel::rr::detail::Request& request) {
+void ClientLink::send(std::uint64_t sequence, const tav::qel::rr::detail::Request& request,
+                      std::uint32_t replyTimeMs) {
     const dds_entity_t writer = writer_.load();
     if (writer <= 0) {
         return;
@@ -288,6 +301,7 @@ void ClientLink::send(std::uint64_t sequence, const tav::qel::rr::detail::Reques
     WireBuffer wire(wire_->requestSize());
     RrHeader header = self_;
     header.sequence = sequence;
+    header.replyTimeMs = replyTimeMs;
     try {
         wire_->requestToWire(header, request, wire.get());
     } catch (...) {

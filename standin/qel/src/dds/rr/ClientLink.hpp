@@ -66,7 +66,8 @@ private:
     void matchChanged();
     void takeReplies();
     void connect();
-    void send(std::uint64_t sequence, const tav::qel::rr::detail::Request& request);
+    // replyTimeMs: how long the caller still waits (0: no limit).
+    void send(std::uint64_t sequence, const tav::qel::rr::detail::Request& request, std::uint32_t replyTimeMs);
     void sendProbe();
     void sweep();  // mutex_ held
 

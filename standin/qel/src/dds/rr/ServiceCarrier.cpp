@@ -120,7 +120,7 @@ void ServiceCarrier::takeRequests() {
             std::string command = request.command;
             boost::future<std::string> reply;
             try {
-                reply = bridge_->forward(std::move(request));
+                reply = bridge_->forward(std::move(request), std::chrono::milliseconds(header.replyTimeMs));
             } catch (...) {
                 write(header, command, std::string(), statusOf(std::current_exception(), *wire_));
                 continue;
