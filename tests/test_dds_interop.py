@@ -8,12 +8,13 @@ import shutil
 import subprocess
 import sys
 import time
-import uuid
 
 import pytest
 
 import pyqelcpp
 from ModKyrif import Kyrif
+
+from hosts import tool_env, two_hosts  # noqa: F401  (a fixture)
 
 LONG = 30.0
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -27,13 +28,6 @@ FOREIGN_CONFIG = ("<CycloneDDS><Domain id=\"any\"><General><Interfaces><NetworkI
                   "</Interfaces><AllowMulticast>false</AllowMulticast></General><Discovery>"
                   "<ParticipantIndex>auto</ParticipantIndex><MaxAutoParticipantIndex>99</MaxAutoParticipantIndex>"
                   "<Peers><Peer address=\"127.0.0.1\"/></Peers></Discovery></Domain></CycloneDDS>")
-
-
-def tool_env():
-    """The environment for programs that are not ours (the compiler, ip, the C peer):
-    without the sanitizer runtimes that a sanitized run preloads into our processes,
-    which would judge those programs' own memory."""
-    return {name: value for name, value in os.environ.items() if name != "LD_PRELOAD"}
 
 
 @pytest.fixture
@@ -109,38 +103,6 @@ def test_the_native_example_publishes_to_python(factory, ps_qos, topic_name):
 
 
 # --- two hosts ---------------------------------------------------------------------------
-
-@pytest.fixture
-def two_hosts():
-    """Two network namespaces joined by a veth pair, with addresses of their own."""
-    if os.geteuid() != 0 or not shutil.which("ip"):
-        pytest.skip("making network namespaces needs root and the ip command")
-    tag = uuid.uuid4().hex[:6]
-    hosts = [f"mkA{tag}", f"mkB{tag}"]
-    links = [f"va{tag}", f"vb{tag}"]
-    addresses = ["10.231.77.1", "10.231.77.2"]
-    made = []
-
-    def ip(*args):
-        subprocess.run(["ip", *args], check=True, capture_output=True, text=True, env=tool_env())
-
-    try:
-        for host in hosts:
-            ip("netns", "add", host)
-            made.append(host)
-        ip("link", "add", links[0], "netns", hosts[0], "type", "veth", "peer", "name", links[1], "netns", hosts[1])
-        for host, link, address in zip(hosts, links, addresses):
-            ip("-n", host, "addr", "add", f"{address}/24", "dev", link)
-            ip("-n", host, "link", "set", link, "up")
-            ip("-n", host, "link", "set", "lo", "up")
-    except subprocess.CalledProcessError as error:
-        for host in made:
-            subprocess.run(["ip", "netns", "del", host], capture_output=True, env=tool_env())
-        pytest.skip(f"cannot make network namespaces here: {error.stderr.strip()}")
-    yield list(zip(hosts, links, addresses))
-    for host in made:
-        subprocess.run(["ip", "netns", "del", host], capture_output=True, env=tool_env())
-
 
 def test_publisher_and_subscriber_on_two_hosts(two_hosts, topic_name):
     (host_a, link_a, address_a), (host_b, link_b, address_b) = two_hosts

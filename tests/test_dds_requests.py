@@ -5,13 +5,11 @@ import datetime
 import itertools
 import json
 import os
-import shutil
 import signal
 import subprocess
 import sys
 import threading
 import time
-import uuid
 
 import pytest
 
@@ -19,18 +17,13 @@ import pyqelcpp
 from ModKyrif import Kyrif
 
 import rr_peer
+from hosts import two_hosts  # noqa: F401  (a fixture)
 
 KyrCmds = Kyrif.KyrCmds
 LONG = 30.0
 HERE = os.path.dirname(os.path.abspath(__file__))
 PEER = os.path.join(HERE, "rr_peer.py")
 _counter = itertools.count()
-
-
-def tool_env():
-    """The environment for programs that are not ours (ip): without the sanitizer
-    runtimes that a sanitized run preloads into our processes."""
-    return {name: value for name, value in os.environ.items() if name != "LD_PRELOAD"}
 
 
 @pytest.fixture
@@ -206,6 +199,31 @@ def test_a_request_made_at_creation_is_never_lost(factory, server_endpoint, peer
         assert json.loads(caller.line())[0].startswith("pong ")
 
 
+def test_requests_nobody_waits_for_do_not_run_when_a_hung_service_recovers(factory, server_endpoint):
+    ran = []
+
+    class Hanging:
+        def Setup(self, mode):
+            ran.append(mode)
+            if mode == "hang":
+                time.sleep(2.0)
+            return mode
+
+    server = factory.createServer(server_endpoint, pyqelcpp.RrQoSList(), {"rr.workerThreads": "1"})
+    KyrCmds.KyrCmdsSyncService.registerService(server, "svc", Hanging())
+    patient = KyrCmds.KyrCmdsSync.staticGetClient(factory, server_endpoint + "/svc", reply_time(LONG), {})
+    hasty = KyrCmds.KyrCmdsSync.staticGetClient(factory, server_endpoint + "/svc", reply_time(0.4), {})
+    assert patient.Setup("first") == "first"
+    for mode in ("hang", "stale 1", "stale 2"):
+        with pytest.raises(pyqelcpp.TimeoutException):
+            hasty.Setup(mode)
+    # The two requests behind the hung one were given up by their caller while
+    # they waited for the only worker: they must not run once it is free.
+    assert patient.Setup("after") == "after"
+    assert ran == ["first", "hang", "after"]
+    server.close()
+
+
 def test_many_clients_in_many_processes_are_served_at_once(factory, server_endpoint, peers):
     running = 0
     most = 0
@@ -243,38 +261,6 @@ def test_two_servers_of_one_service_answer_each_request_once(factory, server_end
     first.close()
     assert client.Ping().get() == f"pong {second.proc.pid}"
     client.close()
-
-
-@pytest.fixture
-def two_hosts():
-    """Two network namespaces joined by a veth pair, with addresses of their own."""
-    if os.geteuid() != 0 or not shutil.which("ip"):
-        pytest.skip("making network namespaces needs root and the ip command")
-    tag = uuid.uuid4().hex[:6]
-    hosts = [f"mrA{tag}", f"mrB{tag}"]
-    links = [f"ra{tag}", f"rb{tag}"]
-    addresses = ["10.231.78.1", "10.231.78.2"]
-    made = []
-
-    def ip(*args):
-        subprocess.run(["ip", *args], check=True, capture_output=True, text=True, env=tool_env())
-
-    try:
-        for host in hosts:
-            ip("netns", "add", host)
-            made.append(host)
-        ip("link", "add", links[0], "netns", hosts[0], "type", "veth", "peer", "name", links[1], "netns", hosts[1])
-        for host, link, address in zip(hosts, links, addresses):
-            ip("-n", host, "addr", "add", f"{address}/24", "dev", link)
-            ip("-n", host, "link", "set", link, "up")
-            ip("-n", host, "link", "set", "lo", "up")
-    except subprocess.CalledProcessError as error:
-        for host in made:
-            subprocess.run(["ip", "netns", "del", host], capture_output=True, env=tool_env())
-        pytest.skip(f"cannot make network namespaces here: {error.stderr.strip()}")
-    yield list(zip(hosts, links, addresses))
-    for host in made:
-        subprocess.run(["ip", "netns", "del", host], capture_output=True, env=tool_env())
 
 
 def test_client_and_service_on_two_hosts(two_hosts, peers):
