@@ -6,7 +6,7 @@ import argparse
 import math
 import signal
 import sys
-from collections.abc import Callable, Sequence
+from collections.abc import Callable, Iterable, Sequence
 from types import FrameType
 from typing import NoReturn, TypeVar
 
@@ -82,6 +82,13 @@ def positive_count(text: str) -> int:
     if value <= 0:
         raise argparse.ArgumentTypeError(f"{text!r} is not a positive whole number")
     return value
+
+
+def add_topic_arguments(parser: argparse.ArgumentParser, structures: Iterable[str]) -> None:
+    """The topic's endpoint and structure type, as echo and publish take them."""
+    parser.add_argument("endpoint", help="the topic's endpoint, e.g. dds.ps://7/lab/Method")
+    parser.add_argument("--type", required=True, choices=sorted(structures), dest="type_name",
+                        help="the topic's structure type")
 
 
 def property_pair(text: str) -> tuple[str, str]:

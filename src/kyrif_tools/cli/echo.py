@@ -32,9 +32,7 @@ def add_parser(subparsers: argparse._SubParsersAction[common.SubcommandParser]) 
         "echo", help="print the events of a topic", epilog=EXAMPLE,
         formatter_class=argparse.RawDescriptionHelpFormatter,
         description="Subscribes to a topic and prints one line per event until Ctrl-C or --count.")
-    parser.add_argument("endpoint", help="the topic's endpoint, e.g. dds.ps://7/lab/Method")
-    parser.add_argument("--type", required=True, choices=sorted(fields.STRUCTURES), dest="type_name",
-                        help="the topic's structure type")
+    common.add_topic_arguments(parser, fields.STRUCTURES)
     parser.add_argument("--json", action="store_true", help="print JSON lines")
     parser.add_argument("--count", type=common.positive_count, metavar="N", help="exit after N events")
     common.add_properties_option(parser)

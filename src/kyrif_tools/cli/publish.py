@@ -34,9 +34,7 @@ def add_parser(subparsers: argparse._SubParsersAction[common.SubcommandParser]) 
         "publish", help="publish samples to a topic", epilog=EXAMPLE,
         formatter_class=argparse.RawDescriptionHelpFormatter,
         description="Publishes one sample, or --count samples at --rate per second.")
-    parser.add_argument("endpoint", help="the topic's endpoint, e.g. dds.ps://7/lab/Method")
-    parser.add_argument("--type", required=True, choices=sorted(fields.STRUCTURES), dest="type_name",
-                        help="the topic's structure type")
+    common.add_topic_arguments(parser, fields.STRUCTURES)
     parser.add_argument("assignments", nargs="*", metavar="FIELD=VALUE", help="the sample's fields")
     parser.add_argument("--count", type=common.positive_count, default=1, metavar="N",
                         help="how many samples to publish (default 1)")
