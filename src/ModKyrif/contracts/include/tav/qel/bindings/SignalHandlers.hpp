@@ -7,21 +7,48 @@
 
 #include "tav/qel/bindings/InterpreterLifetime.hpp"
 
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
 
 namespace tav::qel::bindings {
 
 // The longest a wait of the main thread goes without running the signal handlers.
 inline constexpr std::chrono::milliseconds signalCheckInterval{50};
 
+namespace detail {
+
+// The thread that runs the signal handlers, once it has asked; null until then.
+inline std::atomic<pthread_t> signalHandlerThread{};
+
+// In a child made by fork, the thread that forked is the main thread.
+inline void forkedChildTakesSignals() {
+    signalHandlerThread.store(::pthread_self(), std::memory_order_relaxed);
+}
+
+}  // namespace detail
+
 // True on the thread that runs the interpreter's signal handlers: the process's
 // main thread, whose thread id is the process id (in a forked child, the thread that
-// forked, as for the interpreter). Needs no interpreter lock.
+// forked, as for the interpreter). Needs no interpreter lock. Asked before every
+// wait and every publish that may wait: the answer costs two system calls until the
+// main thread has asked once, and a comparison from then on.
 inline bool runsSignalHandlers() {
-    return static_cast<pid_t>(::syscall(SYS_gettid)) == ::getpid();
+    const pthread_t known = detail::signalHandlerThread.load(std::memory_order_acquire);
+    if (known != pthread_t{}) {
+        return ::pthread_equal(known, ::pthread_self()) != 0;
+    }
+    if (static_cast<pid_t>(::syscall(SYS_gettid)) != ::getpid()) {
+        return false;
+    }
+    static std::once_flag forkWatched;
+    std::call_once(forkWatched, [] { ::pthread_atfork(nullptr, nullptr, &detail::forkedChildTakesSignals); });
+    detail::signalHandlerThread.store(::pthread_self(), std::memory_order_release);
+    return true;
 }
 
 // Called by a wait that released the interpreter lock, between two stretches of
