@@ -164,6 +164,48 @@ TEST_F(RrCalls, NoReplyWithinTheReplyTimeIsATimeout) {
     for (auto& promise : kept) promise->set_value("too late");
 }
 
+TEST_F(RrCalls, AShortReplyTimeEndsInTimeAfterLongerOnes) {
+    auto srv = server();
+    std::vector<std::shared_ptr<boost::promise<std::string>>> kept;
+    std::mutex keptMutex;
+    srv->registerService("svc", std::make_shared<ProbeService>([&](const Request&) {
+                             std::lock_guard<std::mutex> lock(keptMutex);
+                             kept.push_back(std::make_shared<boost::promise<std::string>>());
+                             return kept.back()->get_future();
+                         }),
+                         library, asyncType);
+    auto patient = client(5000ms);
+    // One call with a long reply time answered, one still waiting: the timer need
+    // not wake for either before their deadlines, but must for a shorter one.
+    auto answered = patient->call({"Ping", "", nullptr});
+    auto waiting = patient->call({"Ping", "", nullptr});
+    for (int i = 0; i < 200; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(keptMutex);
+            if (kept.size() == 2) break;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    {
+        std::lock_guard<std::mutex> lock(keptMutex);
+        ASSERT_EQ(kept.size(), 2u);
+        kept[0]->set_value("done");
+    }
+    EXPECT_EQ(answered.get(), "done");
+    for (int round = 0; round < 3; ++round) {
+        const auto start = std::chrono::steady_clock::now();
+        auto hurried = client(100ms)->call({"Ping", "", nullptr});
+        ASSERT_EQ(hurried.wait_for(boost::chrono::seconds(3)), boost::future_status::ready);
+        EXPECT_THROW(hurried.get(), TimeoutException);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+    }
+    EXPECT_EQ(waiting.wait_for(boost::chrono::milliseconds(0)), boost::future_status::timeout);
+    std::lock_guard<std::mutex> lock(keptMutex);
+    for (auto& promise : kept) {
+        if (promise != kept[0]) promise->set_value("late");
+    }
+}
+
 TEST_F(RrCalls, ReplyTimeComesFromQosElsePropertyElseDefault) {
     auto srv = server();
     srv->registerService("svc", std::make_shared<ProbeService>([&](const Request&) {

@@ -30,7 +30,10 @@ void ReplyTimer::arm(const std::shared_ptr<Expirable>& item, Clock::time_point d
         }
         item->slot_ = entries_.emplace(deadline, item);
         item->armed_ = true;
-        earliest = item->slot_ == entries_.begin();
+        // The thread is woken only when it would wake too late: a disarmed item's
+        // deadline stays its waking time, so calls made one after the other with the
+        // same reply time do not wake it each.
+        earliest = deadline < wakeAt_;
     }
     if (earliest) {
         wake_.notify_one();
@@ -72,6 +75,7 @@ void ReplyTimer::run() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
         if (entries_.empty()) {
+            wakeAt_ = Clock::time_point::max();
             wake_.wait(lock);
             continue;
         }
@@ -80,6 +84,7 @@ void ReplyTimer::run() {
         // entry may have been disarmed and freed by another thread.
         const Clock::time_point deadline = first->first;
         if (deadline > Clock::now()) {
+            wakeAt_ = deadline;
             wake_.wait_until(lock, deadline);
             continue;
         }

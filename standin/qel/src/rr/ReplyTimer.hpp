@@ -51,6 +51,8 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
+    // When the thread wakes next by itself (max: only when woken).
+    Clock::time_point wakeAt_ = Clock::time_point::max();
     std::multimap<Clock::time_point, std::weak_ptr<Expirable>> entries_;
     std::thread thread_;
 };
