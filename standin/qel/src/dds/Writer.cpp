@@ -1,6 +1,7 @@
 // Writing samples, waiting for readers and acknowledgements.
 #include "Writer.hpp"
 
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -57,7 +58,8 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
     // on Python's main thread) is checked between attempts, without the writer's lock.
     const InterruptionHook* hook = interruptionHook();
     const bool checked = hook != nullptr && hook->applies();
-    auto lastCheck = std::chrono::steady_clock::now();
+    // Read from the clock only once a write has to be repeated: most succeed at once.
+    std::optional<std::chrono::steady_clock::time_point> lastCheck;
     for (;;) {
         if (finishing_.load()) {
             throw ClosedException("publisher of topic '" + topicName_ + "' is closed");
@@ -78,7 +80,10 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
             throw TimeoutException("publish on topic '" + topicName_ +
                                    "' timed out: a reader in another process did not take the samples in time");
         }
-        if (checked && now - lastCheck >= std::chrono::milliseconds(interruptionIntervalMs)) {
+        if (!lastCheck) {
+            lastCheck = now;
+        }
+        if (checked && now - *lastCheck >= std::chrono::milliseconds(interruptionIntervalMs)) {
             lock.unlock();
             hook->check();  // throws what a handler raised: nothing was written
             lock.lock();
