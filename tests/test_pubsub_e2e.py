@@ -398,6 +398,45 @@ def test_read_data_events_lets_other_threads_run(road, kind):
     assert kind.values(result["value"][0].data) == kind.expected(1)
 
 
+def test_readers_waiting_with_different_filters_each_get_their_samples_at_once(factory, endpoint, ps_qos):
+    # Two threads wait on one subscriber, each for its own instance. Samples of both
+    # arrive back to back, round after round: each reader must get its sample of a
+    # round before the next round is published, whichever sample woke whom.
+    road = Road(MethodKind, factory, endpoint, ps_qos)
+    got = {0: [], 1: []}
+    failures = []
+
+    def reader(which, key):
+        f = Kyrif.Method.staticGetDataEventFilter()
+        f.setInstance(key)
+        try:
+            while len(got[which]) < 30:
+                for event in road.sub.readDataEvents(f, 0, LONG):
+                    got[which].append(event.data.getParameters())
+        except Exception as error:  # pragma: no cover - reported below
+            failures.append(error)
+
+    keys = [road.pub.createDataEntity() for _ in (0, 1)]
+    for which, key in enumerate(keys):
+        key.setName(f"name{which}")
+    threads = [threading.Thread(target=reader, args=(which, keys[which])) for which in (0, 1)]
+    for thread in threads:
+        thread.start()
+    time.sleep(0.05)  # both wait
+    for i in range(30):
+        for which in (i % 2, 1 - i % 2):
+            sample = road.pub.createDataEntity()
+            sample.setName(f"name{which}")
+            sample.setParameters(str(i))
+            road.pub.publish(sample, LONG)
+        assert wait_until(lambda: len(got[0]) > i and len(got[1]) > i, 2.0), (i, got)
+    for thread in threads:
+        thread.join(LONG)
+    road.close()
+    assert not failures
+    assert got[0] == got[1] == [str(i) for i in range(30)]
+
+
 def test_publish_on_a_full_queue_waits_and_lets_other_threads_run(kind, factory, endpoint):
     qos = pyqelcpp.PsQoSList()
     qos.append(pyqelcpp.QueueDepth(1))

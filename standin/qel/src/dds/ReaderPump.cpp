@@ -2,7 +2,6 @@
 #include "ReaderPump.hpp"
 
 #include <algorithm>
-#include <unordered_map>
 #include <vector>
 
 #include "tav/qel/QelException.hpp"
@@ -122,13 +121,20 @@ void ReaderPump::drain(dds_entity_t reader) {
         reader = reader_;
     }
     embedded::Topic& topic = *topic_;
+    // Readers that wait for what this drain queues are woken once the topic's mutex
+    // is free: when it is let go for a take, and at the end (made before the lock,
+    // so it runs after the lock's end).
+    struct WakeAtEnd {
+        ReaderPump& pump;
+        ~WakeAtEnd() { pump.wakeWaitingReaders(); }
+    } wakeAtEnd{*this};
     std::unique_lock<std::mutex> lock(topic.mutex);
     for (;;) {
         if (stop_ || reader == 0 || !accepting()) {
             return;
         }
         flushOverflow();
-        const std::size_t wanted = std::min(capacity(), kBatch);
+        const std::size_t wanted = std::min(capacity(), subscriber_ ? kQueueTake : kBatch);
         // Left in the overflow or the engine's reader, which then holds back the
         // writers; a refill takes them once the subscriber reads.
         setPending(wanted == 0 || !overflow_.empty());
@@ -136,26 +142,32 @@ void ReaderPump::drain(dds_entity_t reader) {
             return;
         }
         lock.unlock();
+        wakeWaitingReaders();
 
         samples_[0] = nullptr;
         const dds_return_t taken = dds_take(reader, samples_, infos_, wanted, static_cast<uint32_t>(wanted));
         items_.clear();
-        lastOfInstance_.clear();
         for (dds_return_t i = 0; i < taken; ++i) {
             const dds_sample_info_t& info = infos_[i];
             std::unique_ptr<ps::DataEntityBase> sample = wire_->fromWire(samples_[i]);
             if (!info.valid_data) {
                 sample = sample->cloneKeyEntity();
             }
-            const bool gone = info.instance_state != DDS_IST_ALIVE;
-            auto [last, fresh] = lastOfInstance_.try_emplace(info.instance_handle, items_.size());
-            if (!fresh) {
-                // Only the last sample of an instance in the batch tells that it went.
-                items_[last->second].removedAfter = false;
-                last->second = items_.size();
-            }
             items_.push_back(Item{std::move(sample), static_cast<double>(info.source_timestamp) / 1e9,
-                                  static_cast<bool>(info.valid_data), gone});
+                                  info.instance_handle, static_cast<bool>(info.valid_data),
+                                  info.instance_state != DDS_IST_ALIVE});
+        }
+        // Only the last sample of an instance in the batch tells that it went. Goings
+        // are rare, so the search is too.
+        for (std::size_t i = 0; i < items_.size(); ++i) {
+            if (items_[i].removedAfter) {
+                for (std::size_t j = i + 1; j < items_.size(); ++j) {
+                    if (items_[j].instance == items_[i].instance) {
+                        items_[i].removedAfter = false;
+                        break;
+                    }
+                }
+            }
         }
         if (taken > 0) {
             dds_return_loan(reader, samples_, taken);
@@ -169,6 +181,13 @@ void ReaderPump::drain(dds_entity_t reader) {
             setPending(!overflow_.empty());
             return;  // the engine's reader is empty
         }
+    }
+}
+
+void ReaderPump::wakeWaitingReaders() {
+    if (wakeReaders_) {
+        wakeReaders_ = false;
+        subscriber_->wakeReaders();
     }
 }
 
@@ -195,7 +214,7 @@ void ReaderPump::deliverItem(Item& item) {
     if (subscriber_) {
         if (item.valid) {
             auto key = item.removedAfter ? item.sample->cloneKeyEntity() : nullptr;
-            subscriber_->enqueue(std::move(item.sample), item.timestamp);
+            subscriber_->enqueue(std::move(item.sample), item.timestamp, &wakeReaders_);
             if (key) {
                 subscriber_->removeInstance(*key, item.timestamp);
             }

@@ -14,7 +14,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
 #include <vector>
 
 #include "../ps/MrvState.hpp"
@@ -59,14 +58,18 @@ public:
 private:
     class RefillJob;
 
-    // The most samples taken from the engine at once.
+    // The most samples taken from the engine at once. The engine's reader of a
+    // subscriber holds one sample and the goings of instances, so a take for it asks
+    // for a few only: the engine prepares room for as many as asked.
     static constexpr std::size_t kBatch = 256;
+    static constexpr std::size_t kQueueTake = 16;
     // The least overflow of a subscriber, whatever its queue's depth.
     static constexpr std::size_t kMinOverflow = 256;
 
     struct Item {
         std::unique_ptr<ps::DataEntityBase> sample;
         double timestamp;
+        dds_instance_handle_t instance;
         bool valid;
         // The instance went away after this sample: its REMOVED event follows it.
         bool removedAfter;
@@ -85,6 +88,8 @@ private:
     // there is room.
     void flushOverflow();
     void deliverItem(Item& item);  // topic mutex held
+    // Topic mutex free: wakes the readers that wait for samples queued meanwhile.
+    void wakeWaitingReaders();
     std::size_t room() const;      // topic mutex held
     std::size_t capacity() const;  // topic mutex held: what may be taken now
     bool accepting() const;    // topic mutex held
@@ -109,10 +114,11 @@ private:
     void* samples_[kBatch];
     dds_sample_info_t infos_[kBatch];
     std::vector<Item> items_;
+    // Samples were queued for readers that wait: they are woken at the drain's end.
+    bool wakeReaders_ = false;
     // Guarded by the topic's mutex.
     std::deque<Item> overflow_;
     const std::size_t overflowLimit_;
-    std::unordered_map<dds_instance_handle_t, std::size_t> lastOfInstance_;
 };
 
 }  // namespace tav::qel::dds

@@ -81,7 +81,7 @@ SubscriberState::InstanceSlot* SubscriberState::findInstance(const ps::DataEntit
     return nullptr;
 }
 
-void SubscriberState::enqueue(std::unique_ptr<ps::DataEntityBase> copy, double timestamp) {
+void SubscriberState::enqueue(std::unique_ptr<ps::DataEntityBase> copy, double timestamp, bool* readersToWake) {
     const std::size_t hash = copy->hasKeyEntity() ? copy->keyHash() : 0;
     std::shared_ptr<ps::DataEntityBase> data(std::move(copy));
     ps::InstanceEvent event = ps::InstanceEvent::UPDATED;
@@ -92,8 +92,14 @@ void SubscriberState::enqueue(std::unique_ptr<ps::DataEntityBase> copy, double t
         instances_.emplace(hash, InstanceSlot{data->cloneKeyEntity(), data});
     }
     queue_.push_back(Received{std::move(data), event, timestamp, ++receivedSeq_});
-    if (readersWaiting_ > 0) {
-        readCv_.notify_all();
+    // Readers already woken take this sample too when they run.
+    if (readersWaiting_ > 0 && !readersWoken_) {
+        readersWoken_ = true;
+        if (readersToWake != nullptr) {
+            *readersToWake = true;
+        } else {
+            readCv_.notify_all();
+        }
     }
     scheduleDispatch();
 }
@@ -157,7 +163,8 @@ std::vector<Received> SubscriberState::takeMatching(const ps::detail::EventSelec
     std::unique_lock<std::mutex> lock(topic_->mutex);
     checkOpen();
     if (!collect()) {
-        deadline.wait(readCv_, lock, readersWaiting_, [&] { return closed_ || topic_->shutDown || collect(); });
+        deadline.wait(readCv_, lock, readersWaiting_,
+                      readerWaits([&] { return closed_ || topic_->shutDown || collect(); }));
         checkOpen();
     }
     if (!taken.empty()) {
@@ -176,7 +183,7 @@ std::size_t SubscriberState::poll(std::size_t maxCount, std::chrono::millisecond
     checkOpen();
     if (queue_.empty()) {
         deadline.wait(readCv_, lock, readersWaiting_,
-                      [&] { return closed_ || topic_->shutDown || !queue_.empty(); });
+                      readerWaits([&] { return closed_ || topic_->shutDown || !queue_.empty(); }));
         checkOpen();
     }
     while (!failure && !queue_.empty() && (maxCount == 0 || count < maxCount)) {

@@ -71,7 +71,12 @@ public:
     std::size_t depth() const { return depth_; }
     // False once closed or shut down: nothing more is queued.
     bool accepting() const { return !closed_ && !topic_->shutDown; }
-    void enqueue(std::unique_ptr<ps::DataEntityBase> copy, double timestamp);
+    // With readersToWake, readers waiting for samples are not woken here: the flag is
+    // set instead, for the caller to call wakeReaders() once it has let go of the
+    // mutex, so that a woken reader does not wait for that mutex at once.
+    void enqueue(std::unique_ptr<ps::DataEntityBase> copy, double timestamp, bool* readersToWake = nullptr);
+    // Wakes the readers waiting for samples; with or without the topic mutex.
+    void wakeReaders() { readCv_.notify_all(); }
     // The instance that key names went away: queues its REMOVED event (not alive, no
     // valid data) and forgets its latest sample. Nothing happens for an instance this
     // subscriber never received. Queued even when the queue is full, so that the
@@ -131,6 +136,19 @@ private:
 
     std::condition_variable readCv_;
     std::size_t readersWaiting_ = 0;
+    // The waiting readers were woken for a sample and have not looked yet: samples
+    // queued meanwhile need no wake of their own. Cleared whenever a reader looks,
+    // before it waits (again).
+    bool readersWoken_ = false;
+
+    // done as the condition of a reader's wait on readCv_ (mutex held).
+    template <class Done>
+    auto readerWaits(Done done) {
+        return [this, done] {
+            readersWoken_ = false;
+            return done();
+        };
+    }
     std::condition_variable idleCv_;
     std::size_t idleWaiters_ = 0;
 
