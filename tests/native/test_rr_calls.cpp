@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "test_rr_support.hpp"
 
@@ -138,16 +140,52 @@ TEST_F(RrCalls, ABrokenPromiseFailsTheRequestInsteadOfHangingIt) {
     EXPECT_THROW(reply.get(), QelException);
 }
 
+// A service that answers only when the test says: it keeps the promise of each
+// request it gets.
+class KeptReplies {
+public:
+    std::shared_ptr<ProbeService> service() {
+        return std::make_shared<ProbeService>([this](const Request&) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            kept_.push_back(std::make_shared<boost::promise<std::string>>());
+            return kept_.back()->get_future();
+        });
+    }
+    // Waits up to two seconds until count requests arrived.
+    bool arrived(std::size_t count) {
+        for (int i = 0; i < 400; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (kept_.size() >= count) return true;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+    void answer(std::size_t which, const std::string& text) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        kept_.at(which)->set_value(text);
+    }
+    // Answers every request not answered yet.
+    void answerTheRest(const std::string& text) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& promise : kept_) {
+            try {
+                promise->set_value(text);
+            } catch (const boost::promise_already_satisfied&) {
+            }
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<boost::promise<std::string>>> kept_;
+};
+
 TEST_F(RrCalls, NoReplyWithinTheReplyTimeIsATimeout) {
     auto srv = server();
-    std::vector<std::shared_ptr<boost::promise<std::string>>> kept;
-    std::mutex keptMutex;
-    srv->registerService("svc", std::make_shared<ProbeService>([&](const Request&) {
-                             std::lock_guard<std::mutex> lock(keptMutex);
-                             kept.push_back(std::make_shared<boost::promise<std::string>>());
-                             return kept.back()->get_future();
-                         }),
-                         library, asyncType);
+    KeptReplies kept;
+    srv->registerService("svc", kept.service(), library, asyncType);
     auto c = client(150ms);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_THROW(c->callSync({"Ping", "", nullptr}), TimeoutException);
@@ -160,37 +198,20 @@ TEST_F(RrCalls, NoReplyWithinTheReplyTimeIsATimeout) {
     EXPECT_THROW(reply.get(), TimeoutException);
 
     // A late answer to a timed-out request is dropped quietly.
-    std::lock_guard<std::mutex> lock(keptMutex);
-    for (auto& promise : kept) promise->set_value("too late");
+    kept.answerTheRest("too late");
 }
 
 TEST_F(RrCalls, AShortReplyTimeEndsInTimeAfterLongerOnes) {
     auto srv = server();
-    std::vector<std::shared_ptr<boost::promise<std::string>>> kept;
-    std::mutex keptMutex;
-    srv->registerService("svc", std::make_shared<ProbeService>([&](const Request&) {
-                             std::lock_guard<std::mutex> lock(keptMutex);
-                             kept.push_back(std::make_shared<boost::promise<std::string>>());
-                             return kept.back()->get_future();
-                         }),
-                         library, asyncType);
+    KeptReplies kept;
+    srv->registerService("svc", kept.service(), library, asyncType);
     auto patient = client(5000ms);
     // One call with a long reply time answered, one still waiting: the timer need
     // not wake for either before their deadlines, but must for a shorter one.
     auto answered = patient->call({"Ping", "", nullptr});
     auto waiting = patient->call({"Ping", "", nullptr});
-    for (int i = 0; i < 200; ++i) {
-        {
-            std::lock_guard<std::mutex> lock(keptMutex);
-            if (kept.size() == 2) break;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    {
-        std::lock_guard<std::mutex> lock(keptMutex);
-        ASSERT_EQ(kept.size(), 2u);
-        kept[0]->set_value("done");
-    }
+    ASSERT_TRUE(kept.arrived(2));
+    kept.answer(0, "done");
     EXPECT_EQ(answered.get(), "done");
     for (int round = 0; round < 3; ++round) {
         const auto start = std::chrono::steady_clock::now();
@@ -200,10 +221,7 @@ TEST_F(RrCalls, AShortReplyTimeEndsInTimeAfterLongerOnes) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
     }
     EXPECT_EQ(waiting.wait_for(boost::chrono::milliseconds(0)), boost::future_status::timeout);
-    std::lock_guard<std::mutex> lock(keptMutex);
-    for (auto& promise : kept) {
-        if (promise != kept[0]) promise->set_value("late");
-    }
+    kept.answerTheRest("late");
 }
 
 TEST_F(RrCalls, ReplyTimeComesFromQosElsePropertyElseDefault) {
