@@ -73,6 +73,7 @@ def main(role, endpoint, *args):
         for i, pub in enumerate(pubs):
             pub.publish(method(pub, "topic", str(i)), LONG)
         say("published")
+        sys.stdin.read()  # the instances stay until the test has read them
         for pub in pubs:
             pub.close()
     elif role == "subscribe":  # COUNT: prints the (name, parameters) received
