@@ -1,11 +1,56 @@
-"""Helpers of the tests between processes and hosts: programs that are not ours, and
-two hosts made of network namespaces."""
+"""Helpers of the tests between processes and hosts: peer programs in processes of
+their own, programs that are not ours, and two hosts made of network namespaces."""
 import os
 import shutil
 import subprocess
+import sys
 import uuid
 
 import pytest
+
+LONG = 30.0
+
+
+class Peer:
+    """A peer program (a Python file) in a process of its own, told things on its
+    standard input and answering line by line on its standard output."""
+
+    def __init__(self, program, *args, prefix=(), env=None):
+        self.proc = subprocess.Popen([*prefix, sys.executable, program, *args], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, text=True, env=env)
+
+    def line(self):
+        text = self.proc.stdout.readline()
+        assert text, f"peer ended early (exit status {self.proc.wait(LONG)})"
+        return text.strip()
+
+    def tell(self):
+        self.proc.stdin.write("go\n")
+        self.proc.stdin.flush()
+
+    def finish(self):
+        """Ends the peer's standard input; it must then end cleanly. Its remaining output."""
+        out, _ = self.proc.communicate(timeout=LONG)
+        assert self.proc.returncode == 0
+        return out
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+        self.proc.wait(LONG)
+
+
+def peers_of(program):
+    """A fixture that starts peers of program and kills those still running at the end."""
+
+    @pytest.fixture
+    def peers():
+        started = []
+        yield lambda *args, **kwargs: started.append(Peer(program, *args, **kwargs)) or started[-1]
+        for peer in started:
+            peer.kill()
+
+    return peers
 
 
 def tool_env():

@@ -1,13 +1,11 @@
 """Request/reply between processes over the dds.rr transport: what the shared suites
 (run on both transports inside one process) cannot show."""
-import concurrent.futures
 import datetime
 import itertools
 import json
 import os
 import signal
 import subprocess
-import sys
 import threading
 import time
 
@@ -17,7 +15,7 @@ import pyqelcpp
 from ModKyrif import Kyrif
 
 import rr_peer
-from hosts import two_hosts  # noqa: F401  (a fixture)
+from hosts import peers_of, two_hosts  # noqa: F401  (a fixture)
 
 KyrCmds = Kyrif.KyrCmds
 LONG = 30.0
@@ -38,36 +36,7 @@ def reply_time(seconds):
     return qos
 
 
-class Peer:
-    """rr_peer.py in a process of its own."""
-
-    def __init__(self, *args, prefix=(), env=None):
-        self.proc = subprocess.Popen([*prefix, sys.executable, PEER, *args], stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, text=True, env=env)
-
-    def line(self):
-        text = self.proc.stdout.readline()
-        assert text, f"peer ended early (exit status {self.proc.wait(LONG)})"
-        return text.strip()
-
-    def close(self):
-        """Ends a serving peer cleanly: its server closes."""
-        out, _ = self.proc.communicate("", timeout=LONG)
-        assert self.proc.returncode == 0
-        return out
-
-    def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-        self.proc.wait(LONG)
-
-
-@pytest.fixture
-def peers():
-    started = []
-    yield lambda *args, **kwargs: started.append(Peer(*args, **kwargs)) or started[-1]
-    for peer in started:
-        peer.kill()
+peers = peers_of(PEER)
 
 
 def outcome(call):
@@ -258,7 +227,7 @@ def test_two_servers_of_one_service_answer_each_request_once(factory, server_end
     pids = {reply.get().split()[1] for reply in answers}
     assert pids <= {str(first.proc.pid), str(second.proc.pid)}
     # One of them goes: the other one still answers, with the same client.
-    first.close()
+    first.finish()
     assert client.Ping().get() == f"pong {second.proc.pid}"
     client.close()
 

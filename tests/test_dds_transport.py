@@ -4,14 +4,14 @@ import itertools
 import json
 import os
 import signal
-import subprocess
-import sys
 import time
 
 import pytest
 
 import pyqelcpp
 from ModKyrif import Kyrif
+
+from hosts import peers_of
 
 EVENT = pyqelcpp.InstanceEvent
 STATE = pyqelcpp.InstanceState
@@ -26,39 +26,7 @@ def topic(request):
     return f"dds.ps:///dds/p{os.getpid()}/n{next(_counter)}"
 
 
-class Peer:
-    """dds_peer.py in a process of its own."""
-
-    def __init__(self, *args):
-        self.proc = subprocess.Popen([sys.executable, PEER, *args], stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, text=True)
-
-    def line(self):
-        text = self.proc.stdout.readline()
-        assert text, f"peer ended early (exit status {self.proc.wait(LONG)})"
-        return text.strip()
-
-    def tell(self):
-        self.proc.stdin.write("go\n")
-        self.proc.stdin.flush()
-
-    def finish(self):
-        out, _ = self.proc.communicate(timeout=LONG)
-        assert self.proc.returncode == 0
-        return out
-
-    def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-        self.proc.wait(LONG)
-
-
-@pytest.fixture
-def peers():
-    started = []
-    yield lambda *args: started.append(Peer(*args)) or started[-1]
-    for peer in started:
-        peer.kill()
+peers = peers_of(PEER)
 
 
 def everything():
