@@ -1,6 +1,7 @@
 // Servers and clients of request/reply between processes.
 #include "RrTransport.hpp"
 
+#include <exception>
 #include <map>
 #include <vector>
 
@@ -164,15 +165,9 @@ public:
             }
             carriers_[name] = carrier;
         } catch (...) {
-            if (carrier) {
-                carrier->stopReceiving();
-            }
             try {
-                core_->unregisterService(name);
+                withdraw(name, carrier);
             } catch (...) {
-            }
-            if (carrier) {
-                carrier->finish();
             }
             throw;
         }
@@ -189,22 +184,7 @@ public:
                 carriers_.erase(it);
             }
         }
-        if (carrier) {
-            carrier->stopReceiving();
-        }
-        try {
-            // Requests of the service still queued fail with ClosedException, which
-            // their callers hear.
-            core_->unregisterService(name);
-        } catch (...) {
-            if (carrier) {
-                carrier->finish();
-            }
-            throw;
-        }
-        if (carrier) {
-            carrier->finish();
-        }
+        withdraw(name, carrier);
     }
 
     std::string getEndpoint() const override {
@@ -233,6 +213,28 @@ public:
     }
 
 private:
+    // Ends service name in this order: no more requests from the domain; the local
+    // service goes, and its requests still queued fail with ClosedException, which
+    // their callers hear; then the carrier (if any) sends what is left and ends. An
+    // error of the local unregistration is thrown once the carrier has ended.
+    void withdraw(const std::string& name, const std::shared_ptr<ServiceCarrier>& carrier) {
+        if (carrier) {
+            carrier->stopReceiving();
+        }
+        std::exception_ptr error;
+        try {
+            core_->unregisterService(name);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        if (carrier) {
+            carrier->finish();
+        }
+        if (error) {
+            std::rethrow_exception(error);
+        }
+    }
+
     std::shared_ptr<RrTransport::State> transport_;
     const std::weak_ptr<Qel> qel_;
     std::shared_ptr<ServerCore> core_;
