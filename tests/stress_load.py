@@ -110,6 +110,10 @@ class Topic:
         self.mrv = cls.staticGetMrvSubscriber(FACTORY, pyqelcpp.Uri(endpoint), qos, {})
         self.received = {road: [] for road in self.ROADS}
         self.mrv_reads = 0
+        # Reads of the notifier's subscriber happen on the dispatcher thread and, at
+        # the end, on the draining one: each read and the recording of what it got
+        # go together, or two reads could record their samples out of order.
+        self.notifier_reads = threading.Lock()
         self.stop = threading.Event()
         everything = cls.staticGetDataEventFilter()
         self.subscriptions = [
@@ -143,8 +147,9 @@ class Topic:
     def on_notified(self, sub):
         # The notifier only says that data waits; reading it here, on the
         # dispatcher thread, is the usual way to use it.
-        for sample in sub.read(0):
-            self.take("notifier", sample)
+        with self.notifier_reads:
+            for sample in sub.read(0):
+                self.take("notifier", sample)
 
     def reader(self):
         while not self.stop.is_set():
@@ -185,8 +190,9 @@ class Topic:
         while time.monotonic() < deadline and any(len(r) < expected for r in self.received.values()):
             # The notifier is told only about new data; a read picks up the rest.
             if len(self.received["notifier"]) < expected:
-                for sample in self.subs["notifier"].read(0):
-                    self.take("notifier", sample)
+                with self.notifier_reads:
+                    for sample in self.subs["notifier"].read(0):
+                        self.take("notifier", sample)
             time.sleep(0.01)
         self.stop.set()
         for thread in self.threads:
