@@ -13,7 +13,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
 
 namespace tav::qel::bindings {
 
@@ -45,8 +44,9 @@ inline bool runsSignalHandlers() {
     if (static_cast<pid_t>(::syscall(SYS_gettid)) != ::getpid()) {
         return false;
     }
-    static std::once_flag forkWatched;
-    std::call_once(forkWatched, [] { ::pthread_atfork(nullptr, nullptr, &detail::forkedChildTakesSignals); });
+    // Only the main thread comes here, and only once: from then on the thread is
+    // known (and a fork child's handler keeps it known).
+    ::pthread_atfork(nullptr, nullptr, &detail::forkedChildTakesSignals);
     detail::signalHandlerThread.store(::pthread_self(), std::memory_order_release);
     return true;
 }
