@@ -114,7 +114,8 @@ private:
     void* samples_[kBatch];
     dds_sample_info_t infos_[kBatch];
     std::vector<Item> items_;
-    // Samples were queued for readers that wait: they are woken at the drain's end.
+    // Samples were queued for readers that wait: they are woken once the drain lets
+    // go of the topic's mutex.
     bool wakeReaders_ = false;
     // Guarded by the topic's mutex.
     std::deque<Item> overflow_;
