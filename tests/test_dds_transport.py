@@ -4,6 +4,9 @@ import itertools
 import json
 import os
 import signal
+import subprocess
+import sys
+import textwrap
 import time
 
 import pytest
@@ -195,6 +198,34 @@ def test_samples_from_this_process_reach_another(factory, topic, ps_qos, peers):
     assert json.loads(peer.line()) == [[f"n{i}", f"p{i}"] for i in range(5)]
     pub.close()
     peer.finish()
+
+
+def test_no_engine_thread_outlives_the_exit_work_of_the_middleware(topic):
+    """Entities of both roads left open at exit: the middleware's exit work closes them
+    and leaves the domain, so that only the main thread is left for the rest of exit."""
+    server = topic.replace("dds.ps:", "dds.rr:") + "/srv"
+    program = textwrap.dedent(f"""
+        import atexit, os
+        # Registered before the middleware's own exit work, so it runs after it.
+        atexit.register(lambda: print(len(os.listdir("/proc/self/task")), flush=True))
+        import pyqelcpp, ModKyrif
+        K = ModKyrif.Kyrif
+        factory = pyqelcpp.WexFactory.getInstance()
+        pub = K.Method.staticGetPublisher(factory, {topic!r}, pyqelcpp.PsQoSList(), {{}})
+        sub = K.Method.staticGetSubscriber(factory, {topic!r}, pyqelcpp.PsQoSList(), {{}})
+        pub.publish(pub.createDataEntity(), 5.0)
+        srv = factory.createServer({server!r}, pyqelcpp.RrQoSList(), {{}})
+
+        class Service:
+            def Ping(self):
+                return "pong"
+
+        K.KyrCmds.KyrCmdsSyncService.registerService(srv, "svc", Service())
+        client = K.KyrCmds.KyrCmdsSync.staticGetClient(factory, {server!r} + "/svc", pyqelcpp.RrQoSList(), {{}})
+        print(client.Ping(), len(sub.read(0)), len(os.listdir("/proc/self/task")) > 1, flush=True)
+    """)
+    run = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True, timeout=LONG)
+    assert (run.returncode, run.stdout, run.stderr) == (0, "pong 1 True\n1\n", "")
 
 
 # --- what the wire cannot carry, and what the transport refuses ----------------------

@@ -206,6 +206,7 @@ void DdsQel::shutdown() {
     }
     ps_.shutdown();
     rr_.shutdown();
+    runBlocking([] { Domain::closeAll(); });
 }
 
 bool DdsQel::isShutDown() const {

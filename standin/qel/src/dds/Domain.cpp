@@ -14,6 +14,7 @@ namespace {
 struct Registry {
     std::mutex mutex;
     std::unordered_map<std::uint32_t, std::shared_ptr<Domain>> domains;
+    bool closed = false;
 };
 
 Registry& registry() {
@@ -39,6 +40,9 @@ std::shared_ptr<Domain> Domain::open(std::uint32_t id, const Properties& propert
     const DomainSettings settings = DomainSettings::from(properties);
     Registry& domains = registry();
     std::lock_guard<std::mutex> lock(domains.mutex);
+    if (domains.closed) {
+        throw ClosedException("cannot join domain " + std::to_string(id) + ": the middleware has shut down");
+    }
     auto it = domains.domains.find(id);
     if (it != domains.domains.end()) {
         const Domain& domain = *it->second;
@@ -64,6 +68,20 @@ std::shared_ptr<Domain> Domain::open(std::uint32_t id, const Properties& propert
     auto domain = std::make_shared<Domain>(id, participant, settings, fromEnvironment);
     domains.domains.emplace(id, domain);
     return domain;
+}
+
+void Domain::closeAll() {
+    Registry& domains = registry();
+    std::lock_guard<std::mutex> lock(domains.mutex);
+    if (domains.closed) {
+        return;
+    }
+    domains.closed = true;
+    if (!domains.domains.empty()) {
+        // The participants' handles die with the engine; the domains stay in the
+        // registry (never destroyed), so nothing deletes them a second time.
+        dds_delete(DDS_CYCLONEDDS_HANDLE);
+    }
 }
 
 Domain::Domain(std::uint32_t id, dds_entity_t participant, DomainSettings settings, bool fromEnvironment)

@@ -22,6 +22,11 @@ public:
     // QelException when the properties ask for settings other than those the domain
     // was joined with.
     static std::shared_ptr<Domain> open(std::uint32_t id, const Properties& properties);
+    // Ends this process's part in every domain at shutdown: the engine deletes its
+    // remaining entities, tells the other participants that this one has gone, and
+    // stops its threads, so that none of them outlives the process's exit work. No
+    // domain can be joined afterwards.
+    static void closeAll();
 
     Domain(std::uint32_t id, dds_entity_t participant, DomainSettings settings, bool fromEnvironment);
     ~Domain();
