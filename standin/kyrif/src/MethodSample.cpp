@@ -3,6 +3,7 @@
 #include <functional>
 #include <typeinfo>
 
+#include "ExactSample.hpp"
 #include "kyrif/TypeTraits.hpp"
 #include "tav/qel/QelException.hpp"
 
@@ -44,6 +45,9 @@ std::unique_ptr<tav::qel::ps::DataEntityBase> MethodSample::cloneKeyEntity() con
 }
 
 bool MethodSample::keyEqualsEntity(const tav::qel::ps::DataEntityBase& other) const {
+    if (const auto* sample = exactSample<MethodSample>(other)) {  // asked on every publish
+        return name_ == sample->name_;
+    }
     const auto* method = dynamic_cast<const Method*>(&other);
     return method != nullptr && keyEquals(*method);
 }

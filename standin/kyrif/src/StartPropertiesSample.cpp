@@ -1,5 +1,6 @@
 #include "StartPropertiesSample.hpp"
 
+#include "ExactSample.hpp"
 #include "kyrif/TypeTraits.hpp"
 #include "tav/qel/QelException.hpp"
 
@@ -24,7 +25,7 @@ std::unique_ptr<tav::qel::ps::DataEntityBase> StartPropertiesSample::cloneKeyEnt
 }
 
 bool StartPropertiesSample::keyEqualsEntity(const tav::qel::ps::DataEntityBase& other) const {
-    return dynamic_cast<const StartProperties*>(&other) != nullptr;
+    return exactSample<StartPropertiesSample>(other) != nullptr || dynamic_cast<const StartProperties*>(&other) != nullptr;
 }
 
 void StartPropertiesSample::assignEntity(const tav::qel::ps::DataEntityBase& other) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "ExactSample.hpp"
 #include "MethodSample.hpp"
 #include "StartPropertiesSample.hpp"
 #include "kyrif.h"
@@ -35,6 +36,9 @@ std::string sampleText(const char* text) {
 
 template <class Sample>
 const Sample& sampleOf(const DataEntityBase& sample, const char* type) {
+    if (const Sample* exact = exactSample<Sample>(sample)) {
+        return *exact;
+    }
     const auto* typed = dynamic_cast<const Sample*>(&sample);
     if (typed == nullptr) {
         throw QelException(std::string("cannot send a sample of type '") + sample.entityTypeName() + "' as " + type);
