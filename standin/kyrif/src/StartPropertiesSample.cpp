@@ -25,7 +25,8 @@ std::unique_ptr<tav::qel::ps::DataEntityBase> StartPropertiesSample::cloneKeyEnt
 }
 
 bool StartPropertiesSample::keyEqualsEntity(const tav::qel::ps::DataEntityBase& other) const {
-    return exactSample<StartPropertiesSample>(other) != nullptr || dynamic_cast<const StartProperties*>(&other) != nullptr;
+    return exactSample<StartPropertiesSample>(other) != nullptr ||
+           dynamic_cast<const StartProperties*>(&other) != nullptr;
 }
 
 void StartPropertiesSample::assignEntity(const tav::qel::ps::DataEntityBase& other) {
