@@ -34,12 +34,10 @@ std::string sampleText(const char* text) {
     return text != nullptr ? std::string(text) : std::string();
 }
 
+// The concrete sample classes are final: a sample is one exactly, or not at all.
 template <class Sample>
 const Sample& sampleOf(const DataEntityBase& sample, const char* type) {
-    if (const Sample* exact = exactSample<Sample>(sample)) {
-        return *exact;
-    }
-    const auto* typed = dynamic_cast<const Sample*>(&sample);
+    const Sample* typed = exactSample<Sample>(sample);
     if (typed == nullptr) {
         throw QelException(std::string("cannot send a sample of type '") + sample.entityTypeName() + "' as " + type);
     }
