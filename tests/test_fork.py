@@ -194,9 +194,6 @@ MULTIPROCESSING = textwrap.dedent("""
 """)
 
 
-@pytest.mark.skipif(os.environ.get("MODKYRIF_SANITIZED") == "1",
-                    reason="the leak checker's own tracer crashes at this program's exit when pytest starts it "
-                           "(not when it runs alone); the forks above cover the same under the sanitizers")
 def test_multiprocessing_fork_child_refuses_the_middleware(tmp_path):
     script = tmp_path / "program.py"
     script.write_text(MULTIPROCESSING)
