@@ -52,61 +52,8 @@ export UBSAN_OPTIONS="suppressions=$SUPPRESSIONS/ubsan.supp:halt_on_error=1:prin
 export MODKYRIF_SANITIZED=1
 export MODKYRIF_LEAK_OPS=${MODKYRIF_LEAK_OPS:-5000}
 
-# A report that holds nothing but the leak checker's own crash (its tracer, which
-# stops the threads of a process at exit to scan them, died of a signal) is no
-# finding about the code: that process's leak check did not happen. Such reports are
-# kept apart, and the tests that failed only because of them (a program started by a
-# test ended with the sanitizers' exit status) run once more, which must be clean.
-# When every test passed and the crash ended pytest's own leak check, the run stands.
-tool_crash_only() {
-  local report
-  for report in "$@"; do
-    grep -qvE '^(Tracer caught signal [0-9]+:.*|==[0-9]+==(LeakSanitizer has encountered a fatal error\.|HINT: .*))?$' \
-      "$report" && return 1
-  done
-  return 0
-}
-
-failed_tests() {
-  ../.venv/bin/python - "$1" <<'PY'
-import os
-import sys
-import xml.etree.ElementTree as ElementTree
-# A case's class name is its file's path from the project's root, dotted, and then
-# its test classes; the node id wanted here is relative to the tests folder.
-for case in ElementTree.parse(sys.argv[1]).iter("testcase"):
-    if case.find("failure") is None and case.find("error") is None:
-        continue
-    parts = case.get("classname").split(".")
-    for split in range(len(parts), 0, -1):
-        path = os.path.join("..", *parts[:split]) + ".py"
-        if os.path.isfile(path):
-            print("::".join([os.path.relpath(path), *parts[split:], case.get("name")]))
-            break
-PY
-}
-
 status=0
-(cd tests && ../.venv/bin/python -m pytest -q -p no:cacheprovider --junitxml="../$BUILD/junit.xml" "$@") || status=$?
-
-reports=("$REPORTS"/*)
-if [ -e "${reports[0]}" ] && tool_crash_only "${reports[@]}"; then
-  echo "sanitize: the leak checker itself crashed in ${#reports[@]} process(es); its reports are in $BUILD/tool-crashes" >&2
-  rm -rf "$BUILD/tool-crashes"
-  mv "$REPORTS" "$BUILD/tool-crashes"
-  mkdir -p "$REPORTS"
-  if [ "$status" -ne 0 ]; then
-    mapfile -t again < <(cd tests && failed_tests "../$BUILD/junit.xml")
-    if [ "${#again[@]}" -gt 0 ] && [ "${#again[@]}" -le 5 ]; then
-      echo "sanitize: running again what failed with it: ${again[*]}" >&2
-      status=0
-      (cd tests && ../.venv/bin/python -m pytest -q -p no:cacheprovider "${again[@]}") || status=$?
-    elif [ "${#again[@]}" -eq 0 ] && [ "$status" -eq 86 ]; then
-      # Every test passed; the crash ended pytest's own leak check at its exit.
-      status=0
-    fi
-  fi
-fi
+(cd tests && ../.venv/bin/python -m pytest -q -p no:cacheprovider "$@") || status=$?
 
 if [ -n "$(ls -A "$REPORTS")" ]; then
   echo "sanitize: the sanitizers reported errors:" >&2
