@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <limits>
 #include <functional>
+#include <limits>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 #include "RrQos.hpp"
@@ -51,13 +53,35 @@ private:
     std::function<void()> take_;
 };
 
+// Keeps a link, reachable, until the process ends. For a link whose last reference
+// went inside one of its own listeners when no worker can delete it any more (the
+// middleware has shut down): deleting it there would wait for that very listener
+// call, for ever. The middleware's exit work deletes its engine entities with the
+// domain.
+void keepUntilExit(ClientLink* link) {
+    struct Kept {
+        std::mutex mutex;
+        std::vector<std::unique_ptr<ClientLink>> links;
+    };
+    static auto* const kept = new Kept();  // never destroyed: used up to the very end
+    std::lock_guard<std::mutex> lock(kept->mutex);
+    kept->links.emplace_back(link);
+}
+
 class Deletion final : public embedded::PoolJob {
 public:
     explicit Deletion(ClientLink* link) : link_(link) {}
-    void runJob() override { link_.reset(); }
+    // A job the workers dropped unrun (they have stopped) may end inside the link's
+    // listener, where the post was refused.
+    ~Deletion() override {
+        if (link_ != nullptr) {
+            keepUntilExit(link_);
+        }
+    }
+    void runJob() override { delete std::exchange(link_, nullptr); }
 
 private:
-    std::unique_ptr<ClientLink> link_;
+    ClientLink* link_;
 };
 
 struct LinkDeleter {
@@ -68,9 +92,9 @@ struct LinkDeleter {
             return;
         }
         if (auto state = engine.lock()) {
-            // Dropped only when the middleware has shut down, and then the link's
-            // entities go with the process.
             state->workers.post(std::make_shared<Deletion>(link));
+        } else {
+            keepUntilExit(link);
         }
     }
 };
