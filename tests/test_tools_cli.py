@@ -19,6 +19,12 @@ from kyrif_tools.instrument import Instrument
 Kyrif = ModKyrif.Kyrif
 KYRIF = [sys.executable, "-m", "kyrif_tools"]
 
+# A test run started in the background by a non-interactive shell has SIGINT ignored,
+# and so would the programs it starts, in which Python then installs no handler for
+# it: the tests' Ctrl-C must reach them however the run itself was started.
+if signal.getsignal(signal.SIGINT) == signal.SIG_IGN:
+    signal.signal(signal.SIGINT, signal.default_int_handler)
+
 
 def unique(kind, name):
     return f"{kind}:///tools/p{os.getpid()}/{name}/t{time.monotonic_ns()}"
