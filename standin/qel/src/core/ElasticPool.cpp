@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "SpinGate.hpp"
 #include "tav/qel/BlockingHook.hpp"
 #include "tav/qel/QelException.hpp"
 
@@ -20,10 +21,15 @@ namespace tav::qel::embedded {
 PoolJob::~PoolJob() = default;
 
 struct ElasticPool::State {
-    State(std::string threadRole, std::chrono::milliseconds idle) : role(std::move(threadRole)), idleTime(idle) {}
+    State(std::string threadRole, std::chrono::milliseconds idle, std::chrono::microseconds spinLimit)
+        : role(std::move(threadRole)), idleTime(idle), spinning(spinLimit.count() > 0), spin(spinLimit) {}
 
     const std::string role;
     const std::chrono::milliseconds idleTime;
+    const bool spinning;
+    SpinGate spin;
+    // Counts posts and the stop, for threads that spin without the mutex.
+    std::atomic<std::uint64_t> posts{0};
     const pid_t process = getpid();  // the process whose threads these are
 
     std::mutex mutex;
@@ -40,6 +46,7 @@ struct ElasticPool::State {
     bool watchdogWaiting = false;  // it waits for every thread to be busy
     bool stopping = false;
     bool failing = false;  // the last start failed and was reported
+    bool spinnerOut = false;  // an idle thread spins for the next job
 
     // Jobs wait and no thread is free or about to be.
     bool starved() const { return !queue.empty() && idle == 0 && starting == 0; }
@@ -75,8 +82,8 @@ struct ElasticPool::ExitMark {
     }
 };
 
-ElasticPool::ElasticPool(std::string role, std::chrono::milliseconds idleTime)
-    : state_(std::make_shared<State>(std::move(role), idleTime)) {}
+ElasticPool::ElasticPool(std::string role, std::chrono::milliseconds idleTime, std::chrono::microseconds spin)
+    : state_(std::make_shared<State>(std::move(role), idleTime, spin)) {}
 
 ElasticPool::~ElasticPool() {
     try {
@@ -134,8 +141,12 @@ bool ElasticPool::post(std::shared_ptr<PoolJob> job) noexcept {
         return false;  // the job is released here, outside the lock
     }
     state_->queue.push_back(std::move(job));
+    state_->posts.fetch_add(1, std::memory_order_release);
     if (state_->idle > 0) {
-        state_->work.notify_one();
+        // A spinning thread sees the post, or the job once it stops spinning.
+        if (!state_->spinnerOut) {
+            state_->work.notify_one();
+        }
     } else if (state_->members == 0) {
         std::string error;
         if (!startThread(state_, lock, error)) {
@@ -231,11 +242,29 @@ void ElasticPool::threadMain(std::shared_ptr<State> state) {
         }
         if (state->queue.empty()) {
             ++state->idle;
+            const SpinGate::Clock::time_point began = SpinGate::Clock::now();
+            // One idle thread at a time spins: it takes the next job, the others sleep.
+            if (state->spinning && !state->spinnerOut) {
+                state->spinnerOut = true;
+                const std::uint64_t seen = state->posts.load(std::memory_order_acquire);
+                lock.unlock();
+                const bool posted =
+                    state->spin.spin([&] { return state->posts.load(std::memory_order_acquire) != seen; });
+                lock.lock();
+                state->spinnerOut = false;
+                if (posted) {
+                    --state->idle;
+                    continue;
+                }
+            }
             const bool woken =
                 state->work.wait_for(lock, state->idleTime, [&] { return state->stopping || !state->queue.empty(); });
             --state->idle;
             if (!woken) {
                 break;  // idle for long enough
+            }
+            if (state->spinning) {
+                state->spin.slept(SpinGate::Clock::now() - began);
             }
             continue;
         }
@@ -284,6 +313,7 @@ void ElasticPool::stop() {
     {
         std::lock_guard<std::mutex> lock(state->mutex);
         state->stopping = true;
+        state->posts.fetch_add(1, std::memory_order_release);
         dropped.swap(state->queue);
         state->work.notify_all();
         state->watch.notify_all();
@@ -302,7 +332,7 @@ void ElasticPool::abandon() {
     // is neither used nor destroyed; it stays reachable, not leaked.
     static auto* abandoned = new std::vector<std::shared_ptr<State>>();
     abandoned->push_back(state_);
-    state_ = std::make_shared<State>(state_->role, state_->idleTime);
+    state_ = std::make_shared<State>(state_->role, state_->idleTime, state_->spin.limit());
 }
 
 }  // namespace tav::qel::embedded

@@ -31,8 +31,11 @@ public:
 
 class ElasticPool {
 public:
-    // `role` names the threads in error texts ("dispatcher", "worker").
-    ElasticPool(std::string role, std::chrono::milliseconds idleTime);
+    // `role` names the threads in error texts ("dispatcher", "worker"). A thread that
+    // runs out of jobs spins up to `spin` for the next one before it sleeps, while
+    // jobs have been coming that fast (zero: never spins).
+    ElasticPool(std::string role, std::chrono::milliseconds idleTime,
+                std::chrono::microseconds spin = std::chrono::microseconds(0));
     // Stops the pool (see stop()).
     ~ElasticPool();
     ElasticPool(const ElasticPool&) = delete;

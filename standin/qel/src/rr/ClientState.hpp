@@ -12,6 +12,7 @@
 
 #include "ListenerRecord.hpp"
 #include "Pending.hpp"
+#include "../core/SpinGate.hpp"
 #include "tav/qel/Qel.hpp"
 #include "tav/qel/rr/ListenerRegistration.hpp"
 #include "tav/qel/rr/detail/Request.hpp"
@@ -53,6 +54,9 @@ public:
     std::chrono::milliseconds replyTime() const noexcept { return replyTime_; }
     ServicePort& port() noexcept { return *port_; }
     EngineState& engine() noexcept { return *engine_; }
+    // How a synchronous caller of this client waits for its reply: spinning first
+    // while the replies have been prompt.
+    SpinGate& replySpin() noexcept { return replySpin_; }
     // Forgets a pending operation that completed.
     void untrack(Pending& pending);
 
@@ -65,6 +69,7 @@ private:
     const std::weak_ptr<tav::qel::Qel> qel_;
     const std::shared_ptr<ServicePort> port_;
     const std::chrono::milliseconds replyTime_;
+    SpinGate replySpin_{std::chrono::microseconds(200)};
 
     std::mutex mutex_;
     bool closed_ = false;

@@ -37,7 +37,7 @@ struct EngineState {
 
     ReplyTimer timer;
     const std::shared_ptr<Notifier> notifier;
-    ElasticPool workers{"worker", std::chrono::seconds(2)};
+    ElasticPool workers{"worker", std::chrono::seconds(2), std::chrono::microseconds(200)};
 
 private:
     template <class T>

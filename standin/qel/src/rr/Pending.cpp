@@ -65,6 +65,7 @@ bool Call::succeed(std::string reply) {
         std::lock_guard<std::mutex> lock(mutex_);
         reply_ = std::move(reply);
         finished_ = true;
+        ready_.store(true, std::memory_order_release);
     }
     done_.notify_all();
     return true;
@@ -79,15 +80,22 @@ void Call::deliverError(std::exception_ptr error) {
         std::lock_guard<std::mutex> lock(mutex_);
         error_ = std::move(error);
         finished_ = true;
+        ready_.store(true, std::memory_order_release);
     }
     done_.notify_all();
 }
 
 std::string Call::wait(Clock::time_point deadline) {
+    const SpinGate::Clock::time_point began = SpinGate::Clock::now();
+    SpinGate& gate = client_->replySpin();
+    const bool spun = gate.spin([this] { return ready_.load(std::memory_order_acquire); });
     std::unique_lock<std::mutex> lock(mutex_);
-    bool finished = false;
+    bool finished = spun;
     try {
-        finished = waitInterruptibly(done_, lock, deadline, [this] { return finished_; });
+        if (!spun) {
+            finished = waitInterruptibly(done_, lock, deadline, [this] { return finished_; });
+            gate.slept(SpinGate::Clock::now() - began);
+        }
     } catch (...) {
         // The caller gave up waiting: the call is withdrawn, and a reply that still
         // comes is discarded.

@@ -96,6 +96,8 @@ private:
     std::mutex mutex_;
     std::condition_variable done_;
     bool finished_ = false;
+    // finished_, readable without the mutex by a caller that spins.
+    std::atomic<bool> ready_{false};
     std::string reply_;
     std::exception_ptr error_;
 };
