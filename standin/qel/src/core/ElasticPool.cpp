@@ -22,11 +22,10 @@ PoolJob::~PoolJob() = default;
 
 struct ElasticPool::State {
     State(std::string threadRole, std::chrono::milliseconds idle, std::chrono::microseconds spinLimit)
-        : role(std::move(threadRole)), idleTime(idle), spinning(spinLimit.count() > 0), spin(spinLimit) {}
+        : role(std::move(threadRole)), idleTime(idle), spin(spinLimit) {}
 
     const std::string role;
     const std::chrono::milliseconds idleTime;
-    const bool spinning;
     SpinGate spin;
     // Counts posts and the stop, for threads that spin without the mutex.
     std::atomic<std::uint64_t> posts{0};
@@ -244,7 +243,7 @@ void ElasticPool::threadMain(std::shared_ptr<State> state) {
             ++state->idle;
             const SpinGate::Clock::time_point began = SpinGate::Clock::now();
             // One idle thread at a time spins: it takes the next job, the others sleep.
-            if (state->spinning && !state->spinnerOut) {
+            if (state->spin.spins() && !state->spinnerOut) {
                 state->spinnerOut = true;
                 const std::uint64_t seen = state->posts.load(std::memory_order_acquire);
                 lock.unlock();
@@ -263,9 +262,7 @@ void ElasticPool::threadMain(std::shared_ptr<State> state) {
             if (!woken) {
                 break;  // idle for long enough
             }
-            if (state->spinning) {
-                state->spin.slept(SpinGate::Clock::now() - began);
-            }
+            state->spin.slept(SpinGate::Clock::now() - began);
             continue;
         }
         std::shared_ptr<PoolJob> job = std::move(state->queue.front());

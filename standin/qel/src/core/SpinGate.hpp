@@ -18,9 +18,11 @@ class SpinGate {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit SpinGate(std::chrono::microseconds limit) noexcept : limit_(limit) {}
+    // A limit of zero makes a gate that never spins.
+    explicit SpinGate(std::chrono::microseconds limit) noexcept : limit_(limit), open_(limit.count() > 0) {}
 
     std::chrono::microseconds limit() const noexcept { return limit_; }
+    bool spins() const noexcept { return limit_.count() > 0; }
 
     // Spins until ready() or the limit: true when ready() said so. Does not spin at
     // all (false) while recent waits were longer than the limit.
@@ -46,14 +48,14 @@ public:
     // Tells how long a wait that ended by sleeping took in all, counted from when the
     // thread began to wait: a short one opens the gate again.
     void slept(Clock::duration took) noexcept {
-        if (took < limit_) {
+        if (took < limit_) {  // never for a limit of zero
             open_.store(true, std::memory_order_relaxed);
         }
     }
 
 private:
     const std::chrono::microseconds limit_;
-    std::atomic<bool> open_{true};
+    std::atomic<bool> open_;
 };
 
 }  // namespace tav::qel::embedded
