@@ -64,8 +64,7 @@ bool Call::succeed(std::string reply) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         reply_ = std::move(reply);
-        finished_ = true;
-        ready_.store(true, std::memory_order_release);
+        finished_.store(true, std::memory_order_release);
     }
     done_.notify_all();
     return true;
@@ -79,8 +78,7 @@ void Call::deliverError(std::exception_ptr error) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         error_ = std::move(error);
-        finished_ = true;
-        ready_.store(true, std::memory_order_release);
+        finished_.store(true, std::memory_order_release);
     }
     done_.notify_all();
 }
@@ -88,12 +86,12 @@ void Call::deliverError(std::exception_ptr error) {
 std::string Call::wait(Clock::time_point deadline) {
     const SpinGate::Clock::time_point began = SpinGate::Clock::now();
     SpinGate& gate = client_->replySpin();
-    const bool spun = gate.spin([this] { return ready_.load(std::memory_order_acquire); });
+    const bool spun = gate.spin([this] { return finished_.load(std::memory_order_acquire); });
     std::unique_lock<std::mutex> lock(mutex_);
     bool finished = spun;
     try {
         if (!spun) {
-            finished = waitInterruptibly(done_, lock, deadline, [this] { return finished_; });
+            finished = waitInterruptibly(done_, lock, deadline, [this] { return finished_.load(); });
             gate.slept(SpinGate::Clock::now() - began);
         }
     } catch (...) {
@@ -109,7 +107,7 @@ std::string Call::wait(Clock::time_point deadline) {
         expire();
         lock.lock();
         // Whoever completed the call first delivers its outcome now, if not yet.
-        done_.wait(lock, [this] { return finished_; });
+        done_.wait(lock, [this] { return finished_.load(); });
     }
     if (error_) {
         std::rethrow_exception(error_);

@@ -95,9 +95,8 @@ private:
     std::optional<boost::promise<std::string>> promise_;
     std::mutex mutex_;
     std::condition_variable done_;
-    bool finished_ = false;
-    // finished_, readable without the mutex by a caller that spins.
-    std::atomic<bool> ready_{false};
+    // Set under mutex_; read without it by a caller that spins.
+    std::atomic<bool> finished_{false};
     std::string reply_;
     std::exception_ptr error_;
 };
