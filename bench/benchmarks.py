@@ -28,11 +28,16 @@ def factory():
 
 def median_pair(repeats, ours, baseline):
     """Runs ours() and baseline() alternately repeats times; medians of both."""
-    a, b = [], []
+    return medians(repeats, ours, baseline)
+
+
+def medians(repeats, *runs):
+    """Runs each of runs in turn, repeats rounds; the median of each."""
+    figures = [[] for _ in runs]
     for _ in range(repeats):
-        a.append(ours())
-        b.append(baseline())
-    return statistics.median(a), statistics.median(b)
+        for run, values in zip(runs, figures):
+            values.append(run())
+    return tuple(statistics.median(values) for values in figures)
 
 
 def row(key, what, unit, ours, baseline, baseline_name, ratio, target, met):
@@ -398,13 +403,63 @@ def _ddsperf_rate(seconds):
     return statistics.median(rates[1:] or rates) * 1000 if rates else float("nan")
 
 
-def _foreign_config():
+def _foreign_config(batched=False):
     import importlib.util
     here = os.path.dirname(os.path.abspath(__file__))
     found = importlib.util.spec_from_file_location("dds_processes", os.path.join(here, "dds_processes.py"))
     module = importlib.util.module_from_spec(found)
     found.loader.exec_module(module)
-    return module.FOREIGN_CONFIG
+    return module.BATCHED_CONFIG if batched else module.FOREIGN_CONFIG
+
+
+_engine_peer = []
+
+
+def _plain_env(**extra):
+    """The environment for programs that are not ours: without preloaded runtimes."""
+    env = {name: value for name, value in os.environ.items() if name != "LD_PRELOAD"}
+    env.update(extra)
+    return env
+
+
+def _engine_program():
+    """bench/engine/method_peer.c with the structures idlc makes of the shipped IDL,
+    built once per run in a temporary folder; None where idlc or gcc is missing."""
+    import atexit
+    import shutil
+    import subprocess
+    import tempfile
+    if not _engine_peer:
+        program = None
+        if shutil.which("idlc") and shutil.which("gcc"):
+            here = os.path.dirname(os.path.abspath(__file__))
+            folder = tempfile.mkdtemp(prefix="modkyrif-bench-")
+            atexit.register(shutil.rmtree, folder, True)
+            idl = os.path.join(here, "..", "standin", "kyrif", "idl", "kyrif.idl")
+            subprocess.run(["idlc", "-o", folder, idl], check=True, env=_plain_env())
+            program = os.path.join(folder, "method_peer")
+            subprocess.run(["gcc", "-O2", "-o", program, os.path.join(here, "engine", "method_peer.c"),
+                            os.path.join(folder, "kyrif.c"), "-I", folder, "-lddsc"], check=True, env=_plain_env())
+        _engine_peer.append(program)
+    return _engine_peer[0]
+
+
+def _engine_rate(count):
+    """The same samples between two plain C programs on the engine's C API."""
+    import subprocess
+    program = _engine_program()
+    env = _plain_env(CYCLONEDDS_URI=_foreign_config(batched=True))
+    topic = f"bench_engine_p{os.getpid()}_n{next(_ids)}"
+    reader = subprocess.Popen([program, "sub", "0", topic, str(count)], stdout=subprocess.PIPE, text=True, env=env)
+    if reader.stdout.readline().strip() != "ready":
+        reader.kill()
+        raise RuntimeError("the engine's reading program did not start")
+    writer = subprocess.run([program, "pub", "0", topic, str(count)], capture_output=True, text=True, env=env,
+                            check=True)
+    start = float(writer.stdout.split()[0])
+    last = float(reader.stdout.readline())
+    reader.wait()
+    return count / (last - start)
 
 
 def _pypi_rate(count):
@@ -426,10 +481,17 @@ def _pypi_rate(count):
 def p7_between_processes(sizes, repeats):
     count = sizes["dds_samples"]
     rows = []
-    ours, perf = median_pair(repeats, lambda: _dds_publish_rate(count),
-                             lambda: _ddsperf_rate(sizes["ddsperf_seconds"]))
+    runs = [lambda: _dds_publish_rate(count), lambda: _ddsperf_rate(sizes["ddsperf_seconds"])]
+    if _engine_program():
+        runs.append(lambda: _engine_rate(count))
+    ours, perf, *engine = medians(repeats, *runs)
     rows.append(row("P7.ddsperf", "dds.ps: Python publish loop to a Python reader in another process",
                     "samples/s", ours, perf, "ddsperf, 16-byte samples", ours / perf, ">= 0.5", ours / perf >= 0.5))
+    if engine:
+        # What the engine itself carries of these samples here: the ceiling of the row above.
+        rows.append(row("P7.engine", "the same samples between two plain C programs on the engine (no middleware, "
+                        "no Python)", "samples/s", engine[0], perf, "ddsperf, 16-byte samples", engine[0] / perf,
+                        "report", None))
     import importlib.util
     # Only looked for: its own engine library must never load into this process.
     if importlib.util.find_spec("cyclonedds") is None:  # installed by scripts/bench.sh only

@@ -14,6 +14,8 @@ FOREIGN_CONFIG = ("<CycloneDDS><Domain id=\"any\"><General><Interfaces><NetworkI
                   "</Interfaces><AllowMulticast>false</AllowMulticast></General><Discovery>"
                   "<ParticipantIndex>auto</ParticipantIndex><MaxAutoParticipantIndex>99</MaxAutoParticipantIndex>"
                   "<Peers><Peer address=\"127.0.0.1\"/></Peers></Discovery></Domain></CycloneDDS>")
+# The same with the write batching that the transport turns on in its domains.
+BATCHED_CONFIG = FOREIGN_CONFIG.replace("</Discovery>", "</Discovery><Internal><WriteBatch>true</WriteBatch></Internal>")
 
 
 def ours(endpoint, count):

@@ -13,7 +13,7 @@ import pytest
 ROOT = pathlib.Path(__file__).resolve().parents[1]
 RUNNER = ROOT / "bench" / "run.py"
 EXPECTED = {"P1.getName", "P1.setName", "P2", "P2.bound", "P3.queue", "P3.rate", "P4.native", "P4.threads", "P5",
-            "P6.read", "P6.command", "P7.ddsperf", "P8.native", "P8.async"}
+            "P6.read", "P6.command", "P7.ddsperf", "P7.engine", "P8.native", "P8.async"}
 
 
 def _modules_available():
