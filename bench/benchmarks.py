@@ -1,6 +1,7 @@
 """The benchmarks: each measures the module and its baseline in the same process,
 interleaved, and returns the figures of one or more table rows."""
 import datetime
+import functools
 import itertools
 import os
 import statistics
@@ -386,11 +387,18 @@ def _dds_publish_rate(count):
     return count / (last - start)
 
 
+def _plain_env(**extra):
+    """The environment for programs that are not ours: without preloaded runtimes."""
+    env = {name: value for name, value in os.environ.items() if name != "LD_PRELOAD"}
+    env.update(extra)
+    return env
+
+
 def _ddsperf_rate(seconds):
     """ddsperf publishing as fast as it can, samples of the same serialized size."""
     import re
     import subprocess
-    env = dict(os.environ, CYCLONEDDS_URI=_foreign_config())
+    env = _plain_env(CYCLONEDDS_URI=_foreign_config())
     domain = "9"
     sub = subprocess.Popen(["ddsperf", "-i", domain, "-D", str(seconds + 2), "sub"], env=env,
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
@@ -412,16 +420,7 @@ def _foreign_config(batched=False):
     return module.BATCHED_CONFIG if batched else module.FOREIGN_CONFIG
 
 
-_engine_peer = []
-
-
-def _plain_env(**extra):
-    """The environment for programs that are not ours: without preloaded runtimes."""
-    env = {name: value for name, value in os.environ.items() if name != "LD_PRELOAD"}
-    env.update(extra)
-    return env
-
-
+@functools.cache
 def _engine_program():
     """bench/engine/method_peer.c with the structures idlc makes of the shipped IDL,
     built once per run in a temporary folder; None where idlc or gcc is missing."""
@@ -429,19 +428,17 @@ def _engine_program():
     import shutil
     import subprocess
     import tempfile
-    if not _engine_peer:
-        program = None
-        if shutil.which("idlc") and shutil.which("gcc"):
-            here = os.path.dirname(os.path.abspath(__file__))
-            folder = tempfile.mkdtemp(prefix="modkyrif-bench-")
-            atexit.register(shutil.rmtree, folder, True)
-            idl = os.path.join(here, "..", "standin", "kyrif", "idl", "kyrif.idl")
-            subprocess.run(["idlc", "-o", folder, idl], check=True, env=_plain_env())
-            program = os.path.join(folder, "method_peer")
-            subprocess.run(["gcc", "-O2", "-o", program, os.path.join(here, "engine", "method_peer.c"),
-                            os.path.join(folder, "kyrif.c"), "-I", folder, "-lddsc"], check=True, env=_plain_env())
-        _engine_peer.append(program)
-    return _engine_peer[0]
+    if not (shutil.which("idlc") and shutil.which("gcc")):
+        return None
+    here = os.path.dirname(os.path.abspath(__file__))
+    folder = tempfile.mkdtemp(prefix="modkyrif-bench-")
+    atexit.register(shutil.rmtree, folder, True)
+    idl = os.path.join(here, "..", "standin", "kyrif", "idl", "kyrif.idl")
+    subprocess.run(["idlc", "-o", folder, idl], check=True, env=_plain_env())
+    program = os.path.join(folder, "method_peer")
+    subprocess.run(["gcc", "-O2", "-o", program, os.path.join(here, "engine", "method_peer.c"),
+                    os.path.join(folder, "kyrif.c"), "-I", folder, "-lddsc"], check=True, env=_plain_env())
+    return program
 
 
 def _engine_rate(count):
@@ -466,7 +463,7 @@ def _pypi_rate(count):
     """The same work with the pure-Python cyclonedds package, on a domain of its own."""
     import subprocess
     import sys
-    env = dict(os.environ, CYCLONEDDS_URI=_foreign_config())
+    env = _plain_env(CYCLONEDDS_URI=_foreign_config())
     topic = f"bench_p{os.getpid()}_n{next(_ids)}"
     reader = _reader_process("pypi", "17", topic, count, env=env)
     here = os.path.dirname(os.path.abspath(__file__))
