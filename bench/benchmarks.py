@@ -356,12 +356,17 @@ ALL = (p1_accessors, p2_publish, p3_async_delivery, p4_ping, p5_memory, p6_progr
 
 # --- between processes (dds.ps) ----------------------------------------------------------
 
-def _reader_process(*args, env=None):
+def _reader_process(*args, env=None, program=None):
+    """A reading process that said "ready": bench/dds_processes.py with args, or
+    program with args."""
     import subprocess
     import sys
-    here = os.path.dirname(os.path.abspath(__file__))
-    proc = subprocess.Popen([sys.executable, os.path.join(here, "dds_processes.py"), *map(str, args)],
-                            stdout=subprocess.PIPE, text=True, env=env)
+    if program is None:
+        here = os.path.dirname(os.path.abspath(__file__))
+        command = [sys.executable, os.path.join(here, "dds_processes.py")]
+    else:
+        command = [program]
+    proc = subprocess.Popen([*command, *map(str, args)], stdout=subprocess.PIPE, text=True, env=env)
     if proc.stdout.readline().strip() != "ready":
         proc.kill()
         raise RuntimeError("the reading process did not start")
@@ -447,10 +452,7 @@ def _engine_rate(count):
     program = _engine_program()
     env = _plain_env(CYCLONEDDS_URI=_foreign_config(batched=True))
     topic = f"bench_engine_p{os.getpid()}_n{next(_ids)}"
-    reader = subprocess.Popen([program, "sub", "0", topic, str(count)], stdout=subprocess.PIPE, text=True, env=env)
-    if reader.stdout.readline().strip() != "ready":
-        reader.kill()
-        raise RuntimeError("the engine's reading program did not start")
+    reader = _reader_process("sub", "0", topic, count, env=env, program=program)
     writer = subprocess.run([program, "pub", "0", topic, str(count)], capture_output=True, text=True, env=env,
                             check=True)
     start = float(writer.stdout.split()[0])
