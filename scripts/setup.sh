@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 APT_PACKAGES=(build-essential pkg-config libboost-thread-dev libboost-chrono-dev
               libboost-system-dev liburiparser-dev libgtest-dev
-              cyclonedds-dev cyclonedds-tools)
+              cyclonedds-dev cyclonedds-tools iproute2 nftables)
 missing=()
 for p in "${APT_PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -49,6 +49,15 @@ def main(role, endpoint, *args):
         pub.publishWithTimestamp(1700000000.123456789, sample, LONG)
         say("published")
         pub.close()
+    elif role == "publish-once":  # NAME: one sample at once, then the process ends
+        pub = publisher(endpoint, readers=0)
+        pub.publish(method(pub, args[0], "once"), LONG)
+    elif role == "publish-stamps":  # STAMP...: one sample with each source timestamp
+        pub = publisher(endpoint)
+        for stamp in args:
+            pub.publishWithTimestamp(float(stamp), method(pub, "stamp", stamp), LONG)
+        say("published")
+        pub.close()
     elif role == "publish-until-timeout":  # until a publish times out
         pub = publisher(endpoint)
         count = 0
@@ -85,6 +94,17 @@ def main(role, endpoint, *args):
             got += [(s.getName(), s.getParameters()) for s in sub.read(0)] or []
             time.sleep(0.01)
         say(json.dumps(got))
+        sub.close()
+    elif role == "subscribe-late":  # DEPTH SECONDS: reads nothing for SECONDS, then
+        qos = pyqelcpp.PsQoSList()   # everything until nothing came for 2 s; prints the count
+        qos.append(pyqelcpp.QueueDepth(int(args[0])))
+        sub = Kyrif.Method.staticGetSubscriber(factory, endpoint, qos, EXTRA)
+        say("ready")
+        time.sleep(float(args[1]))
+        count = 0
+        while batch := sub.readDataEvents(Kyrif.Method.staticGetDataEventFilter(), 0, 2.0):
+            count += sum(1 for e in batch if e.hasValidData())
+        say(count)
         sub.close()
     elif role == "subscribe-held":  # reads nothing (queue of 4) until told COUNT, then
         qos = pyqelcpp.PsQoSList()  # COUNT samples and what follows within a second

@@ -118,6 +118,16 @@ def check_endpoint(endpoint: str) -> str:
     return endpoint
 
 
+def describe_topic(endpoint: str) -> str:
+    """'topic 'lab/Method' in domain 7' for dds.ps://7/lab/Method; the endpoint
+    itself for other schemes."""
+    scheme, _, rest = endpoint.partition("://")
+    domain, _, topic = rest.partition("/")
+    if scheme == "dds.ps" and domain.isdigit() and topic:
+        return f"topic '{topic}' in domain {domain}"
+    return f"topic {endpoint!r}"
+
+
 def create(endpoint: str, make: Callable[[], T | None]) -> T:
     """Creates an entity for the endpoint. The middleware refuses an endpoint that it
     cannot serve (unknown scheme, bad domain or topic) with a QelException: that is

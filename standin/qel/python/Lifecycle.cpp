@@ -1,10 +1,12 @@
 // What ties the middleware's threads to the interpreter's lifetime.
 #include <cxxabi.h>
 
+#include <cstdio>
 #include <functional>
 
 #include "Definitions.hpp"
 #include "tav/qel/BlockingHook.hpp"
+#include "tav/qel/LogHook.hpp"
 #include "tav/qel/WexFactory.hpp"
 #include "tav/qel/bindings/WithoutGil.hpp"
 #include "tav/qel/detail/DeliveryHook.hpp"
@@ -50,11 +52,30 @@ void deliverUnderLock(const std::function<void()>& batch) {
     PyGILState_Release(state);
 }
 
+// The middleware's messages become records of Python's logging. Once the interpreter
+// is going away they go to stderr instead, as they would without this hook.
+void logThroughPython(tav::qel::LogLevel level, const char* logger, const std::string& message) {
+    if (!interpreterAlive()) {
+        std::fprintf(stderr, "%s: %s\n", logger, message.c_str());
+        return;
+    }
+    PyGILState_STATE state = PyGILState_Ensure();
+    try {
+        py::module_::import("logging").attr("getLogger")(logger).attr("log")(static_cast<int>(level), message);
+    } catch (abi::__forced_unwind&) {
+        throw;  // the thread is being ended and no longer holds the lock
+    } catch (py::error_already_set& error) {
+        error.discard_as_unraisable("logging a message of the middleware");
+    }
+    PyGILState_Release(state);
+}
+
 }  // namespace
 
 void install_lifecycle(py::module_& /*m*/) {
     tav::qel::setBlockingHook(&releaseLockWhileWaiting);
     tav::qel::detail::setDeliveryHook(&deliverUnderLock);
+    tav::qel::setLogHook(&logThroughPython);
 
     // The middleware's threads are stopped and joined before the interpreter
     // finalises, so that none of them enters Python while it goes away. The lock is

@@ -10,6 +10,7 @@
 #include "EntityCores.hpp"
 #include "rr/RrEndpoint.hpp"
 #include "tav/qel/BlockingHook.hpp"
+#include "tav/qel/LogHook.hpp"
 #include "tav/qel/QelException.hpp"
 #include "tav/qel/TypeSupport.hpp"
 
@@ -57,7 +58,8 @@ Properties DdsQel::defaultProperties() {
     return Properties{{"qel.middleware", "dds"},       {"ps.queueDepth", "1024"},
                       {"dds.interfaces", "lo"},         {"dds.peers", "127.0.0.1"},
                       {"dds.leaseMs", "3000"},          {"dds.ackWaitMs", "3000"},
-                      {"dds.waitForReadersMs", "10000"}, {"rr.replyTimeMs", "5000"},
+                      {"dds.waitForReadersMs", "10000"}, {"dds.discoveryWaitMs", "2000"},
+                      {"rr.replyTimeMs", "5000"},
                       {"rr.workerThreads", "4"}};
 }
 
@@ -80,10 +82,12 @@ void* DdsQel::createPublisher(const std::string& libraryName, const std::string&
                                     ? embedded::positiveProperty(properties, "dds.waitForReaders", 1)
                                     : 0;
     const std::size_t waitForMs = embedded::positiveProperty(properties, "dds.waitForReadersMs", 10000);
+    const std::size_t discoveryWaitMs = embedded::positiveProperty(properties, "dds.discoveryWaitMs", 2000);
     Opened opened = open(libraryName, typeName, endpoint, properties);
     auto local = ps_.makePublisher(localTopicName(opened.endpoint), libraryName, typeName, opened.support);
     auto writer = std::make_shared<Writer>(opened.domain, opened.topic, opened.wire, opened.endpoint.topic,
-                                           std::chrono::milliseconds(ackWaitMs), shared_->flusher);
+                                           std::chrono::milliseconds(ackWaitMs),
+                                           std::chrono::milliseconds(discoveryWaitMs), shared_->flusher);
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         Shared::track(shared_->writers, writer);
@@ -196,8 +200,12 @@ void DdsQel::shutdown() {
             }
         }
     }
+    // What readers still owe is waited for once more here, and what they never
+    // acknowledged is told, since no caller is left to raise it to.
     for (const auto& writer : writers) {
-        writer->finish();
+        if (const std::size_t left = writer->finish()) {
+            logMessage(LogLevel::Warning, kLogger, unacknowledgedText(*writer, left) + " before the process ended");
+        }
     }
     shared_->flusher->stop();
     for (const auto& pump : pumps) {

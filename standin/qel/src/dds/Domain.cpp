@@ -2,7 +2,9 @@
 #include "Domain.hpp"
 
 #include <cstdlib>
+#include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include "tav/qel/OwningProcess.hpp"
 #include "tav/qel/QelException.hpp"
@@ -26,6 +28,28 @@ Registry& registry() {
 bool configuredByEnvironment() {
     const char* uri = std::getenv("CYCLONEDDS_URI");
     return uri != nullptr && *uri != '\0';
+}
+
+// How long discovery must have been quiet before a participant that joined a short
+// while ago takes what it knows of the others as complete; after kFreshFor it always
+// does (announcements of processes that start later are then news, not backlog).
+constexpr auto kQuiet = std::chrono::milliseconds(100);
+constexpr auto kFreshFor = std::chrono::seconds(10);
+
+// Marks every unread announcement of reader as read; true when there was one.
+bool anyNews(dds_entity_t reader) {
+    void* samples[16] = {nullptr};
+    dds_sample_info_t infos[16];
+    bool news = false;
+    for (;;) {
+        const dds_return_t n = dds_read_mask(reader, samples, infos, 16, 16, DDS_NOT_READ_SAMPLE_STATE);
+        if (n <= 0) {
+            return news;
+        }
+        news = true;
+        dds_return_loan(reader, samples, n);
+        samples[0] = nullptr;
+    }
 }
 
 }  // namespace
@@ -85,10 +109,53 @@ void Domain::closeAll() {
 }
 
 Domain::Domain(std::uint32_t id, dds_entity_t participant, DomainSettings settings, bool fromEnvironment)
-    : id_(id), participant_(participant), settings_(std::move(settings)), fromEnvironment_(fromEnvironment) {}
+    : id_(id),
+      participant_(participant),
+      settings_(std::move(settings)),
+      fromEnvironment_(fromEnvironment),
+      joined_(std::chrono::steady_clock::now()) {}
 
 Domain::~Domain() {
     dds_delete(participant_);
+}
+
+Domain::Discovered Domain::discovered(const std::string& topicName) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = std::chrono::steady_clock::now();
+    if (participantsSeen_ == 0) {
+        participantsSeen_ = dds_create_reader(participant_, DDS_BUILTIN_TOPIC_DCPSPARTICIPANT, nullptr, nullptr);
+        readersSeen_ = dds_create_reader(participant_, DDS_BUILTIN_TOPIC_DCPSSUBSCRIPTION, nullptr, nullptr);
+        dds_get_guid(participant_, &self_);
+    }
+    Discovered result;
+    if (participantsSeen_ < 0 || readersSeen_ < 0) {
+        result.settled = true;  // nothing to learn from: the writer's own matching decides
+        return result;
+    }
+    bool news = anyNews(participantsSeen_);
+    // Every announcement in one read (one instance per reader; a domain of hundreds
+    // of processes has a few thousand), counting the new ones as news.
+    constexpr std::size_t kMost = 8192;
+    std::vector<void*> samples(kMost, nullptr);
+    std::vector<dds_sample_info_t> infos(kMost);
+    const dds_return_t n = dds_read(readersSeen_, samples.data(), infos.data(), kMost, kMost);
+    for (dds_return_t i = 0; i < n; ++i) {
+        const auto* endpoint = static_cast<const dds_builtintopic_endpoint_t*>(samples[i]);
+        news = news || infos[i].sample_state == DDS_SST_NOT_READ;
+        if (infos[i].valid_data && infos[i].instance_state == DDS_IST_ALIVE &&
+            std::strcmp(endpoint->topic_name, topicName.c_str()) == 0 &&
+            std::memcmp(&endpoint->participant_key, &self_, sizeof self_) != 0) {
+            ++result.readers;
+        }
+    }
+    if (n > 0) {
+        dds_return_loan(readersSeen_, samples.data(), n);
+    }
+    if (news) {
+        lastChange_ = now;
+    }
+    result.settled = now - lastChange_ >= kQuiet || now - joined_ >= kFreshFor;
+    return result;
 }
 
 dds_entity_t Domain::topic(const std::string& name, const WireType& wire, const std::string& typeName) {

@@ -4,6 +4,7 @@
 // engine's topics made in it. Shared by every transport between processes.
 #include <dds/dds.h>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -42,6 +43,16 @@ public:
     // The same for a type given by the engine's description of it.
     dds_entity_t topic(const std::string& name, const void* descriptor, const std::string& typeName);
 
+    // What this participant has discovered of the others: the readers of topic that
+    // other participants announced and that are still there, and whether discovery
+    // has been quiet for a while (no participant or reader came or went), which is
+    // how a new participant tells that it has heard from those already running.
+    struct Discovered {
+        std::size_t readers = 0;
+        bool settled = false;
+    };
+    Discovered discovered(const std::string& topic);
+
 private:
     struct TopicEntry {
         dds_entity_t topic;
@@ -53,8 +64,15 @@ private:
     const dds_entity_t participant_;
     const DomainSettings settings_;
     const bool fromEnvironment_;
+    const std::chrono::steady_clock::time_point joined_;
     std::mutex mutex_;
     std::map<std::string, TopicEntry> topics_;
+    // Readers of the engine's announcements of participants and readers, made on
+    // first use; when an announcement last arrived.
+    dds_entity_t participantsSeen_ = 0;
+    dds_entity_t readersSeen_ = 0;
+    dds_guid_t self_{};
+    std::chrono::steady_clock::time_point lastChange_ = joined_;
 };
 
 // The text of an engine return code, for error messages.

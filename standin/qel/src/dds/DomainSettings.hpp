@@ -18,6 +18,10 @@
 
 namespace tav::qel::dds {
 
+// The most bytes of samples a writer holds that a matched reader has not
+// acknowledged (the engine's accounting adds some forty bytes to each sample).
+inline constexpr std::size_t kUnacknowledgedBytes = 64 * 1024;
+
 struct DomainSettings {
     std::string interfaces;
     std::string peers;

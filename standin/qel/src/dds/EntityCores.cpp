@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "../core/Deadline.hpp"
+#include "SourceTime.hpp"
+#include "tav/qel/LogHook.hpp"
 #include "tav/qel/OwningProcess.hpp"
 #include "tav/qel/QelException.hpp"
 
@@ -16,15 +18,10 @@ void checkRunning(const Shared& shared, const std::string& what) {
     }
 }
 
-std::int64_t timestampNanoseconds(double seconds) {
-    // 2^63 ns: the first value out of range.
-    constexpr double kLimit = 9223372036854775808.0;
-    const double nanoseconds = std::nearbyint(seconds * 1e9);
-    if (!std::isfinite(seconds) || !(nanoseconds >= 0.0) || !(nanoseconds < kLimit)) {
-        throw QelException("cannot send source timestamp " + std::to_string(seconds) +
-                           " s: a timestamp must be a finite number of seconds from 0 to under 2^63 ns");
-    }
-    return static_cast<std::int64_t>(nanoseconds);
+std::string unacknowledgedText(const Writer& writer, std::size_t count) {
+    return "publisher of topic '" + writer.topicName() + "' in domain " + std::to_string(writer.domainId()) +
+           ": up to " + std::to_string(count) + (count == 1 ? " sample was" : " samples were") +
+           " not acknowledged by a matched reader within dds.ackWaitMs";
 }
 
 namespace {
@@ -54,7 +51,11 @@ public:
             abandonState(writer_);  // the engine's state is the parent's
             return;
         }
-        close();
+        try {
+            close();
+        } catch (const TimeoutException& unacknowledged) {
+            logMessage(LogLevel::Warning, kLogger, unacknowledged.what());
+        }
     }
 
     std::shared_ptr<Qel> getQel() const override {
@@ -67,22 +68,33 @@ public:
     void publish(const ps::DataEntityBase& sample, const double* timestamp,
                  std::chrono::milliseconds timeout) override {
         checkRunning(*shared_, "publisher");
+        // Nothing reaches the engine once this publisher is closed, even while an
+        // instance publisher made from it keeps the engine's writer open.
+        if (closed_.load()) {
+            throw ClosedException("publisher of topic '" + writer_->topicName() + "' is closed");
+        }
         if (key_ && !(sample.keyHash() == key_->keyHash() && sample.keyEqualsEntity(*key_))) {
             throw QelException("publisher is bound to one instance: the sample is of another instance");
         }
         const double stamp = timestamp != nullptr ? *timestamp : embedded::nowSeconds();
         const auto deadline = deadlineOf(timeout);
-        writer_->write(sample, timestampNanoseconds(stamp), deadline);
+        writer_->write(sample, wireNanoseconds(stamp), deadline);
         local_->publish(sample, &stamp, remaining(deadline));
     }
 
+    // When this was the writer's last publisher, waits for the matched readers to
+    // acknowledge what it wrote; samples they did not acknowledge in time are a
+    // TimeoutException (the publisher is closed all the same).
     void close() override {
         if (inForkedProcess()) {
             return;
         }
         if (!closed_.exchange(true)) {
             local_->close();
-            writer_->release();
+            const std::size_t left = writer_->release();
+            if (left > 0) {
+                throw TimeoutException(unacknowledgedText(*writer_, left));
+            }
         }
     }
 

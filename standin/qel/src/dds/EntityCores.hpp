@@ -25,8 +25,10 @@ std::unique_ptr<ps::detail::MrvSubscriberCore> makeMrvSubscriberCore(std::shared
                                                                      std::unique_ptr<ps::detail::MrvSubscriberCore> local,
                                                                      std::shared_ptr<ReaderPump> pump);
 
-// Nanoseconds since the epoch of a source timestamp in seconds, rounded to the
-// nearest; a QelException unless it is finite and within [0, 2^63) ns.
-std::int64_t timestampNanoseconds(double seconds);
+// The logger of this transport's messages.
+inline constexpr const char* kLogger = "qel.dds";
+
+// What close and exit say of samples that matched readers did not acknowledge.
+std::string unacknowledgedText(const Writer& writer, std::size_t count);
 
 }  // namespace tav::qel::dds

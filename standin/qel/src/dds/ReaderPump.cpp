@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "SourceTime.hpp"
 #include "tav/qel/QelException.hpp"
 
 namespace tav::qel::dds {
@@ -153,7 +154,7 @@ void ReaderPump::drain(dds_entity_t reader) {
             if (!info.valid_data) {
                 sample = sample->cloneKeyEntity();
             }
-            items_.push_back(Item{std::move(sample), static_cast<double>(info.source_timestamp) / 1e9,
+            items_.push_back(Item{std::move(sample), wireSeconds(info.source_timestamp),
                                   info.instance_handle, static_cast<bool>(info.valid_data),
                                   info.instance_state != DDS_IST_ALIVE});
         }

@@ -17,17 +17,23 @@ namespace {
 // The longest pause between two attempts of a write that found the readers lagging.
 constexpr auto kMaxRetryPause = std::chrono::milliseconds(2);
 
+// Longer waits than this are taken as this, so that adding them to the clock or
+// counting them in nanoseconds cannot overflow.
+constexpr std::chrono::milliseconds kLongestWait = std::chrono::hours(24 * 365 * 30);
+
 // Wire structures of the usual sizes are made on the stack.
 constexpr std::size_t kStackWire = 256;
 
 }  // namespace
 
 Writer::Writer(std::shared_ptr<Domain> domain, dds_entity_t topic, std::shared_ptr<const WireType> wire,
-               std::string topicName, std::chrono::milliseconds ackWait, std::shared_ptr<WriteFlusher> flusher)
+               std::string topicName, std::chrono::milliseconds ackWait, std::chrono::milliseconds discoveryWait,
+               std::shared_ptr<WriteFlusher> flusher)
     : domain_(std::move(domain)),
       wire_(std::move(wire)),
       topicName_(std::move(topicName)),
-      ackWait_(ackWait),
+      ackWait_(std::min(ackWait, kLongestWait)),
+      discoveryWait_(std::min(discoveryWait, kLongestWait)),
       flusher_(std::move(flusher)) {
     Qos qos;
     writerQos(qos);
@@ -51,6 +57,9 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
         wire = heapWire.data();
     }
     wire_->toWire(sample, wire);
+    if (!discovered_.load(std::memory_order_acquire)) {
+        awaitKnownReaders(deadline);
+    }
 
     std::shared_lock<std::shared_mutex> lock(lifetime_);
     auto pause = std::chrono::microseconds(20);
@@ -67,6 +76,7 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
         const dds_return_t rc = dds_write_ts(writer_, wire, timestampNs);
         if (rc == DDS_RETCODE_OK) {
             sendOrBatch();
+            noteAcknowledged(++written_);
             return;
         }
         if (rc != DDS_RETCODE_TIMEOUT) {
@@ -92,6 +102,41 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
         }
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
         pause = std::min<std::chrono::microseconds>(pause * 2, kMaxRetryPause);
+    }
+}
+
+void Writer::awaitKnownReaders(std::chrono::steady_clock::time_point deadline) {
+    const auto until = std::min(deadline, std::chrono::steady_clock::now() + discoveryWait_);
+    const InterruptionHook* hook = interruptionHook();
+    const bool checked = hook != nullptr && hook->applies();
+    auto lastCheck = std::chrono::steady_clock::now();
+    for (;;) {
+        const Domain::Discovered known = domain_->discovered(topicName_);
+        dds_publication_matched_status_t status{};
+        if (known.settled && dds_get_publication_matched_status(writer_, &status) == DDS_RETCODE_OK &&
+            status.current_count >= known.readers) {
+            break;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until || finishing_.load()) {
+            break;  // readers that have not matched by now get what is written later
+        }
+        if (checked && now - lastCheck >= std::chrono::milliseconds(interruptionIntervalMs)) {
+            hook->check();  // throws what a handler raised: nothing was written
+            lastCheck = std::chrono::steady_clock::now();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    discovered_.store(true, std::memory_order_release);
+}
+
+void Writer::noteAcknowledged(std::uint64_t written) {
+    // Asking the engine costs a lock of the writer: once in a while is enough for a
+    // count that only close and exit report.
+    if (written % 64 == 0 && dds_wait_for_acks(writer_, 0) == DDS_RETCODE_OK) {
+        std::uint64_t known = acknowledged_.load();
+        while (known < written && !acknowledged_.compare_exchange_weak(known, written)) {
+        }
     }
 }
 
@@ -133,7 +178,7 @@ void Writer::flushBatch(std::int64_t opened) {
 }
 
 void Writer::waitForReaders(std::size_t count, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const auto deadline = std::chrono::steady_clock::now() + std::min(timeout, kLongestWait);
     bool matched = false;
     runBlocking([&] {
         for (;;) {
@@ -160,22 +205,25 @@ void Writer::retain() {
     ++open_;
 }
 
-void Writer::release() {
-    if (--open_ == 0) {
-        finish();
-    }
+std::size_t Writer::release() {
+    return --open_ == 0 ? finish() : 0;
 }
 
-void Writer::finish() {
+std::size_t Writer::finish() {
     if (finishing_.exchange(true)) {
-        return;
+        return 0;
     }
+    std::size_t unacknowledged = 0;
     runBlocking([&] {
         std::unique_lock<std::shared_mutex> lock(lifetime_);
         dds_write_flush(writer_);
-        dds_wait_for_acks(writer_, DDS_MSECS(ackWait_.count()));
+        if (dds_wait_for_acks(writer_, DDS_MSECS(ackWait_.count())) == DDS_RETCODE_TIMEOUT) {
+            // Never 0: a reader did not acknowledge the last sample at least.
+            unacknowledged = std::max<std::size_t>(1, written_.load() - acknowledged_.load());
+        }
         dds_delete(writer_);
     });
+    return unacknowledged;
 }
 
 }  // namespace tav::qel::dds

@@ -20,10 +20,15 @@
 
 namespace tav::qel::dds {
 
+// The first write of a writer waits, up to the discovery bound (and the write's own
+// deadline), until discovery has settled and the writer is matched with every reader
+// of its topic that this participant knows of: a process that starts, publishes once
+// and ends reaches the readers that were already running.
 class Writer : public std::enable_shared_from_this<Writer> {
 public:
     Writer(std::shared_ptr<Domain> domain, dds_entity_t topic, std::shared_ptr<const WireType> wire,
-           std::string topicName, std::chrono::milliseconds ackWait, std::shared_ptr<WriteFlusher> flusher);
+           std::string topicName, std::chrono::milliseconds ackWait, std::chrono::milliseconds discoveryWait,
+           std::shared_ptr<WriteFlusher> flusher);
     ~Writer();
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
@@ -38,13 +43,20 @@ public:
     // (TimeoutException).
     void waitForReaders(std::size_t count, std::chrono::milliseconds timeout);
 
+    const std::string& topicName() const { return topicName_; }
+    std::uint32_t domainId() const { return domain_->id(); }
+
     // One more publisher entity uses this writer.
     void retain();
-    // One publisher entity closed; the last one finishes the writer.
-    void release();
+    // One publisher entity closed; the last one finishes the writer and returns what
+    // finish() returns, the others return 0.
+    std::size_t release();
     // Waits up to the acknowledgement bound for matched readers, then deletes the
-    // writer, which makes its instances go. Harmless when repeated.
-    void finish();
+    // writer, which makes its instances go. Returns how many samples may not have
+    // been acknowledged by a matched reader: 0 when all were, else the samples
+    // written since the readers were last seen to have acknowledged everything (the
+    // engine tells only that). Harmless when repeated (then 0).
+    std::size_t finish();
 
     // Sends the batch opened at `opened` (steady clock ticks) unless it was sent.
     // Called by the flusher.
@@ -54,12 +66,22 @@ private:
     // After a successful write: sends the sample at once, or leaves it in the open
     // batch, which it sends once that is old enough (see WriteFlusher.hpp).
     void sendOrBatch();
+    // The first write's wait for discovery (see above).
+    void awaitKnownReaders(std::chrono::steady_clock::time_point deadline);
+    // Notes how far the readers have acknowledged, every few writes.
+    void noteAcknowledged(std::uint64_t written);
 
     const std::shared_ptr<Domain> domain_;
     const std::shared_ptr<const WireType> wire_;
     const std::string topicName_;
     const std::chrono::milliseconds ackWait_;
+    const std::chrono::milliseconds discoveryWait_;
     dds_entity_t writer_;
+    std::atomic<bool> discovered_{false};
+    // Samples written, and how many of them matched readers were last seen to have
+    // acknowledged.
+    std::atomic<std::uint64_t> written_{0};
+    std::atomic<std::uint64_t> acknowledged_{0};
     std::atomic<std::size_t> open_{0};
     std::atomic<bool> finishing_{false};
     const std::shared_ptr<WriteFlusher> flusher_;

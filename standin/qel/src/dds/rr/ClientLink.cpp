@@ -312,15 +312,24 @@ bool ClientLink::enqueue(const std::shared_ptr<Call>& call, const std::shared_pt
         replyTimeMs = static_cast<std::uint32_t>(
             std::clamp<std::int64_t>(left.count(), 1, std::numeric_limits<std::uint32_t>::max()));
     }
-    send(sequence, call->request(), replyTimeMs);
+    if (!send(sequence, call->request(), replyTimeMs)) {
+        // Said at once rather than left to the reply time, which may be unbounded.
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            sent_.erase(sequence);
+        }
+        call->fail(std::make_exception_ptr(
+            TimeoutException("request " + call->request().command + " on topic '" + topics_.request +
+                             "' could not be sent: the service's readers did not take requests for 1 s")));
+    }
     return true;
 }
 
-void ClientLink::send(std::uint64_t sequence, const tav::qel::rr::detail::Request& request,
+bool ClientLink::send(std::uint64_t sequence, const tav::qel::rr::detail::Request& request,
                       std::uint32_t replyTimeMs) {
     const dds_entity_t writer = writer_.load();
     if (writer <= 0) {
-        return;
+        return true;
     }
     WireBuffer wire(wire_->requestSize());
     RrHeader header = self_;
@@ -329,15 +338,17 @@ void ClientLink::send(std::uint64_t sequence, const tav::qel::rr::detail::Reques
     try {
         wire_->requestToWire(header, request, wire.get());
     } catch (...) {
-        return;  // the clients check every request before it comes here
+        return true;  // the clients check every request before it comes here
     }
-    // A request the engine cannot send (readers lagging for long) ends by its
-    // caller's reply time, as one that the service never answers.
-    // The domain batches writes for publishers; a request goes out at once.
+    // The engine refuses a request only after the service's readers lagged for the
+    // writer's blocking time. The domain batches writes for publishers; a request
+    // goes out at once.
     SendScope sending;
-    if (dds_write(writer, wire.get()) == DDS_RETCODE_OK) {
-        dds_write_flush(writer);
+    if (dds_write(writer, wire.get()) != DDS_RETCODE_OK) {
+        return false;
     }
+    dds_write_flush(writer);
+    return true;
 }
 
 void ClientLink::takeReplies() {

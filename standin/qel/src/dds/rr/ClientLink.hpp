@@ -67,7 +67,8 @@ private:
     void takeReplies();
     void connect();
     // replyTimeMs: how long the caller still waits (0: no limit).
-    void send(std::uint64_t sequence, const tav::qel::rr::detail::Request& request, std::uint32_t replyTimeMs);
+    // False when the engine refused the request (its readers lagged too long).
+    bool send(std::uint64_t sequence, const tav::qel::rr::detail::Request& request, std::uint32_t replyTimeMs);
     void sendProbe();
     void sweep();  // mutex_ held
 
