@@ -137,6 +137,27 @@ def test_a_closed_publisher_sends_nothing_while_its_instance_publisher_lives(fac
     instance.close()
 
 
+def test_what_readers_never_acknowledged_is_logged_at_exit(topic, peers):
+    reader = peers("subscribe-held", topic)  # acknowledges its queue and overflow only
+    assert reader.line() == "ready"
+    program = f"""
+import logging, pyqelcpp
+from ModKyrif import Kyrif
+logging.basicConfig(format="%(name)s %(levelname)s %(message)s")
+pub = Kyrif.Method.staticGetPublisher(pyqelcpp.WexFactory.getInstance(), {topic!r}, pyqelcpp.PsQoSList(),
+                                      {{"dds.waitForReaders": "1", "dds.ackWaitMs": "500"}})
+for i in range(400):
+    sample = pub.createDataEntity()
+    sample.setName(str(i))
+    pub.publish(sample, 10.0)
+"""
+    done = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True, timeout=60)
+    assert done.returncode == 0
+    assert re.fullmatch(r"qel.dds WARNING publisher of topic 'delivery/\S+' in domain 0: up to \d+ samples were "
+                        r"not acknowledged by a matched reader within dds.ackWaitMs before the process ended\n",
+                        done.stderr)
+
+
 class TestTheCommandLine:
     def kyrif(self, *args):
         return subprocess.run([*KYRIF, *args], capture_output=True, text=True, timeout=60)

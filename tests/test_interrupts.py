@@ -192,7 +192,7 @@ def setup(T):
     peers.append(peer)
     assert peer.stdout.readline().strip() == "ready"
     pub = K.Method.staticGetPublisher(factory, topic, pyqelcpp.PsQoSList(),
-                                      {"dds.waitForReaders": "1", "dds.ackWaitMs": "100"})
+                                      {"dds.waitForReaders": "1", "dds.ackWaitMs": "5000"})
     sent = late = 0
     while True:  # until the reader's queue, its overflow and the writer's history are full
         try:

@@ -3,6 +3,7 @@ turns every failure into one line on standard error and an exit status."""
 from __future__ import annotations
 
 import argparse
+import logging
 import os
 import sys
 from collections.abc import Sequence
@@ -26,7 +27,32 @@ def parser() -> common.Parser:
                                     parser_class=common.SubcommandParser)
     for module in (call, echo, publish, serve):
         module.add_parser(subparsers)
+    for subparser in subparsers.choices.values():
+        subparser.add_argument("-v", "--verbose", action="count", default=0,
+                               help="show the middleware's informational messages too, not only its warnings")
     return top
+
+
+class _OneLine(logging.Formatter):
+    """The middleware's log records as the command's own one-line messages."""
+
+    def __init__(self, prog: str) -> None:
+        super().__init__()
+        self.prog = prog
+
+    def format(self, record: logging.LogRecord) -> str:
+        first, *rest = record.getMessage().strip().splitlines() or [""]
+        return f"{self.prog}: {record.levelname.lower()}: {first}{' ...' if rest else ''}"
+
+
+def _show_messages(prog: str, verbose: int) -> None:
+    """Shows the middleware's warnings (with -v: all its messages) on standard
+    error, each on one line like the command's own."""
+    handler = logging.StreamHandler(sys.stderr)
+    handler.setFormatter(_OneLine(prog))
+    root = logging.getLogger()
+    root.addHandler(handler)
+    root.setLevel(logging.DEBUG if verbose > 0 else logging.WARNING)
 
 
 def _run(args: argparse.Namespace, prog: str) -> int:
@@ -55,4 +81,6 @@ def _run(args: argparse.Namespace, prog: str) -> int:
 
 def main(argv: Sequence[str] | None = None) -> int:
     args = parser().parse_args(argv)
-    return _run(args, f"{common.PROG} {args.prog_name}")
+    prog = f"{common.PROG} {args.prog_name}"
+    _show_messages(prog, args.verbose)
+    return _run(args, prog)

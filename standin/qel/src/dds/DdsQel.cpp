@@ -6,6 +6,7 @@
 #include "../embedded/EmbeddedQel.hpp"
 #include "../ps/CoreFactories.hpp"
 #include "Domain.hpp"
+#include "EngineLog.hpp"
 #include "Endpoint.hpp"
 #include "EntityCores.hpp"
 #include "rr/RrEndpoint.hpp"
@@ -21,6 +22,10 @@ namespace {
 using SupportPtr = std::shared_ptr<const ps::detail::DataTypeSupportBase>;
 
 using embedded::EmbeddedQel;
+
+// How long the exit work waits for the engine to end its threads, which normally
+// takes milliseconds.
+constexpr std::chrono::milliseconds kEngineEndBound{2000};
 
 // Everything an entity of one endpoint needs from the engine.
 struct Opened {
@@ -202,8 +207,14 @@ void DdsQel::shutdown() {
     }
     // What readers still owe is waited for once more here, and what they never
     // acknowledged is told, since no caller is left to raise it to.
+    // All of them by one time, however many there are.
+    auto longest = std::chrono::milliseconds(0);
     for (const auto& writer : writers) {
-        if (const std::size_t left = writer->finish()) {
+        longest = std::max(longest, writer->ackWait());
+    }
+    const auto notAfter = std::chrono::steady_clock::now() + longest;
+    for (const auto& writer : writers) {
+        if (const std::size_t left = writer->finish(notAfter)) {
             logMessage(LogLevel::Warning, kLogger, unacknowledgedText(*writer, left) + " before the process ended");
         }
     }
@@ -214,7 +225,8 @@ void DdsQel::shutdown() {
     }
     ps_.shutdown();
     rr_.shutdown();
-    runBlocking([] { Domain::closeAll(); });
+    runBlocking([] { Domain::closeAll(kEngineEndBound); });
+    EngineLog::stop();
 }
 
 bool DdsQel::isShutDown() const {

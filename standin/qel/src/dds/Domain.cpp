@@ -1,11 +1,19 @@
 // Participants per domain and the topics made in them.
 #include "Domain.hpp"
 
+#include <pthread.h>
+
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "EngineLog.hpp"
+#include "tav/qel/InterruptionHook.hpp"
+#include "tav/qel/LogHook.hpp"
 #include "tav/qel/OwningProcess.hpp"
 #include "tav/qel/QelException.hpp"
 
@@ -52,6 +60,11 @@ bool anyNews(dds_entity_t reader) {
     }
 }
 
+// " (what the engine said)", or nothing.
+std::string reason(const std::string& said) {
+    return said.empty() ? std::string() : " (" + said + ")";
+}
+
 }  // namespace
 
 std::string engineError(dds_return_t code) {
@@ -77,35 +90,84 @@ std::shared_ptr<Domain> Domain::open(std::uint32_t id, const Properties& propert
         return it->second;
     }
     const bool fromEnvironment = configuredByEnvironment();
+    EngineLog::takeLastError();
     if (!fromEnvironment) {
         const std::string configuration = settings.configuration(id);
         const dds_entity_t domain = dds_create_domain(id, configuration.c_str());
         if (domain < 0 && domain != DDS_RETCODE_PRECONDITION_NOT_MET) {
             throw QelException("cannot join domain " + std::to_string(id) + " with " + settings.describe() + ": " +
-                               engineError(domain));
+                               engineError(domain) + reason(EngineLog::takeLastError()));
         }
     }
     const dds_entity_t participant = dds_create_participant(id, nullptr, nullptr);
     if (participant < 0) {
-        throw QelException("cannot join domain " + std::to_string(id) + ": " + engineError(participant));
+        throw QelException("cannot join domain " + std::to_string(id) + ": " + engineError(participant) +
+                           reason(EngineLog::takeLastError()));
     }
     auto domain = std::make_shared<Domain>(id, participant, settings, fromEnvironment);
     domains.domains.emplace(id, domain);
     return domain;
 }
 
-void Domain::closeAll() {
+bool Domain::closeAll(std::chrono::milliseconds bound) {
     Registry& domains = registry();
-    std::lock_guard<std::mutex> lock(domains.mutex);
-    if (domains.closed) {
-        return;
+    {
+        std::lock_guard<std::mutex> lock(domains.mutex);
+        if (domains.closed) {
+            return true;
+        }
+        domains.closed = true;
+        if (domains.domains.empty()) {
+            return true;
+        }
     }
-    domains.closed = true;
-    if (!domains.domains.empty()) {
-        // The participants' handles die with the engine; the domains stay in the
-        // registry (never destroyed), so nothing deletes them a second time.
-        dds_delete(DDS_CYCLONEDDS_HANDLE);
+    // The participants' handles die with the engine; the domains stay in the
+    // registry (never destroyed), so nothing deletes them a second time. The deletion
+    // runs on a thread of its own so that this wait can end.
+    struct Ending {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool ended = false;
+    };
+    auto ending = std::make_shared<Ending>();
+    try {
+        std::thread([ending] {
+            pthread_setname_np(pthread_self(), "qel-engine-end");
+            dds_delete(DDS_CYCLONEDDS_HANDLE);
+            std::lock_guard<std::mutex> lock(ending->mutex);
+            ending->ended = true;
+            ending->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        dds_delete(DDS_CYCLONEDDS_HANDLE);  // no thread to spare: wait as before
+        return true;
     }
+    const InterruptionHook* hook = interruptionHook();
+    const bool checked = hook != nullptr && hook->applies();
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    std::unique_lock<std::mutex> lock(ending->mutex);
+    while (!ending->ended && std::chrono::steady_clock::now() < deadline) {
+        ending->done.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() +
+                                                             std::chrono::milliseconds(interruptionIntervalMs)));
+        if (checked && !ending->ended) {
+            lock.unlock();
+            try {
+                hook->check();
+            } catch (...) {
+                logMessage(LogLevel::Warning, "qel.dds",
+                           "exit interrupted while the engine was shutting down; its threads are left behind");
+                return false;
+            }
+            lock.lock();
+        }
+    }
+    if (!ending->ended) {
+        logMessage(LogLevel::Warning, "qel.dds",
+                   "the engine did not shut down within " + std::to_string(bound.count()) +
+                       " ms (a network interface it used may have gone); its threads are left behind");
+        return false;
+    }
+    return true;
 }
 
 Domain::Domain(std::uint32_t id, dds_entity_t participant, DomainSettings settings, bool fromEnvironment)

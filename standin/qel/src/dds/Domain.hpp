@@ -26,8 +26,11 @@ public:
     // Ends this process's part in every domain at shutdown: the engine deletes its
     // remaining entities, tells the other participants that this one has gone, and
     // stops its threads, so that none of them outlives the process's exit work. No
-    // domain can be joined afterwards.
-    static void closeAll();
+    // domain can be joined afterwards. The engine may never end (its receiving thread
+    // waits on a network interface that vanished): after `bound`, or when the
+    // interruption hook throws (Ctrl-C), its threads are left behind, a warning is
+    // logged, and false is returned.
+    static bool closeAll(std::chrono::milliseconds bound);
 
     Domain(std::uint32_t id, dds_entity_t participant, DomainSettings settings, bool fromEnvironment);
     ~Domain();

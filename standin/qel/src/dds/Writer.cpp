@@ -1,6 +1,7 @@
 // Writing samples, waiting for readers and acknowledgements.
 #include "Writer.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -209,7 +210,7 @@ std::size_t Writer::release() {
     return --open_ == 0 ? finish() : 0;
 }
 
-std::size_t Writer::finish() {
+std::size_t Writer::finish(std::chrono::steady_clock::time_point notAfter) {
     if (finishing_.exchange(true)) {
         return 0;
     }
@@ -217,7 +218,13 @@ std::size_t Writer::finish() {
     runBlocking([&] {
         std::unique_lock<std::shared_mutex> lock(lifetime_);
         dds_write_flush(writer_);
-        if (dds_wait_for_acks(writer_, DDS_MSECS(ackWait_.count())) == DDS_RETCODE_TIMEOUT) {
+        auto wait = ackWait_;
+        if (notAfter != std::chrono::steady_clock::time_point::max()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                notAfter - std::chrono::steady_clock::now());
+            wait = std::clamp(left, std::chrono::milliseconds(0), ackWait_);
+        }
+        if (dds_wait_for_acks(writer_, DDS_MSECS(wait.count())) == DDS_RETCODE_TIMEOUT) {
             // Never 0: a reader did not acknowledge the last sample at least.
             unacknowledged = std::max<std::size_t>(1, written_.load() - acknowledged_.load());
         }

@@ -55,8 +55,10 @@ public:
     // writer, which makes its instances go. Returns how many samples may not have
     // been acknowledged by a matched reader: 0 when all were, else the samples
     // written since the readers were last seen to have acknowledged everything (the
-    // engine tells only that). Harmless when repeated (then 0).
-    std::size_t finish();
+    // engine tells only that). Harmless when repeated (then 0). The wait ends at
+    // notAfter at the latest (the exit work finishes every writer by one time).
+    std::size_t finish(std::chrono::steady_clock::time_point notAfter = std::chrono::steady_clock::time_point::max());
+    std::chrono::milliseconds ackWait() const { return ackWait_; }
 
     // Sends the batch opened at `opened` (steady clock ticks) unless it was sent.
     // Called by the flusher.
