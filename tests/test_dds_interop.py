@@ -4,6 +4,7 @@ namespace joined by a veth pair)."""
 import itertools
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -65,6 +66,35 @@ def test_a_plain_c_program_publishes_to_python(factory, ps_qos, c_peer, topic_na
     proc = subprocess.run([c_peer, "pub", "0", topic_name, "20"], env=foreign_env(), timeout=LONG)
     assert proc.returncode == 0
     assert read_all(sub, 20) == [(f"c{i}", f"from C {i}") for i in range(20)]
+    sub.close()
+
+
+def test_texts_that_are_not_utf8_are_refused_and_logged_and_good_samples_flow(factory, ps_qos, c_peer, topic_name,
+                                                                             caplog):
+    sub = Kyrif.Method.staticGetSubscriber(factory, f"dds.ps://0/{topic_name}", ps_qos, {})
+    handled = []
+    handler_sub = Kyrif.Method.staticGetSubscriber(factory, f"dds.ps://0/{topic_name}", ps_qos, {})
+    subscription = Kyrif.Method.staticSubscribeAsync(
+        handler_sub, Kyrif.Method.staticGetDataEventFilter(),
+        lambda subscriber, event: handled.append(event.getData().getName()) if event.hasValidData() else None)
+    with caplog.at_level("WARNING", logger="qel.dds"):
+        proc = subprocess.run([c_peer, "bad", "0", topic_name, "8"], env=foreign_env(), timeout=LONG)
+        assert proc.returncode == 0
+        good = [(f"c{i}", f"from C {i}") for i in range(0, 8, 2)]
+        assert read_all(sub, 4) == good
+        deadline = time.monotonic() + LONG
+        while len(handled) < 4 and time.monotonic() < deadline:
+            time.sleep(0.01)
+        assert handled == [name for name, _ in good]
+        while len(caplog.records) < 2 and time.monotonic() < deadline:
+            time.sleep(0.01)
+    # Once per writer (each subscriber has its own reader), with the writer's identity.
+    refusals = [r.getMessage() for r in caplog.records if "refused a sample" in r.getMessage()]
+    assert len(refusals) == 2
+    assert all(re.search(r"writer [0-9a-f]{32} of participant [0-9a-f]{32}: Method\.name received from another "
+                         r"process is not valid UTF-8", text) for text in refusals)
+    subscription.close()
+    handler_sub.close()
     sub.close()
 
 

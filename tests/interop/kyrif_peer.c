@@ -4,7 +4,10 @@
  *   kyrif_peer pub DOMAIN TOPIC COUNT  waits for a reader, writes COUNT Method
  *                                      samples (name "c<i>", parameters "from C <i>")
  *   kyrif_peer sub DOMAIN TOPIC COUNT  prints "ready", then each Method received as
- *                                      "name|parameters" until COUNT arrived */
+ *                                      "name|parameters" until COUNT arrived
+ *   kyrif_peer bad DOMAIN TOPIC COUNT  as pub, but waits for two readers, and every
+ *                                      other sample's name (or parameters) holds bytes
+ *                                      that are not UTF-8 */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -31,20 +34,26 @@ int main(int argc, char **argv) {
   dds_qset_reliability(qos, DDS_RELIABILITY_RELIABLE, DDS_SECS(10));
   dds_qset_history(qos, DDS_HISTORY_KEEP_ALL, 0);
 
-  if (strcmp(argv[1], "pub") == 0) {
+  const int bad = strcmp(argv[1], "bad") == 0;
+  if (strcmp(argv[1], "pub") == 0 || bad) {
     dds_entity_t writer = dds_create_writer(participant, topic, qos, NULL);
     if (writer < 0) return fail("writer", writer);
     dds_set_status_mask(writer, DDS_PUBLICATION_MATCHED_STATUS);
     dds_publication_matched_status_t matched = {0};
-    for (int waited = 0; matched.current_count == 0 && waited < 3000; waited++) {
+    const uint32_t readers = bad ? 2 : 1;
+    for (int waited = 0; matched.current_count < readers && waited < 3000; waited++) {
       dds_get_publication_matched_status(writer, &matched);
       dds_sleepfor(DDS_MSECS(10));
     }
-    if (matched.current_count == 0) return fail("no reader appeared", DDS_RETCODE_TIMEOUT);
+    if (matched.current_count < readers) return fail("no reader appeared", DDS_RETCODE_TIMEOUT);
     for (int i = 0; i < count; i++) {
       char name[32], parameters[32];
       snprintf(name, sizeof name, "c%d", i);
       snprintf(parameters, sizeof parameters, "from C %d", i);
+      if (bad && i % 2 == 1) {
+        /* A lone continuation byte and a byte that never occurs in UTF-8. */
+        strcat(i % 4 == 1 ? name : parameters, "\xff\xfe");
+      }
       kyrif_Method sample = {name, parameters};
       dds_return_t rc = dds_write(writer, &sample);
       if (rc != DDS_RETCODE_OK) return fail("write", rc);

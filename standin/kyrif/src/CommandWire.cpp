@@ -9,6 +9,7 @@
 
 #include "Commands.hpp"
 #include "KyrCmds.h"
+#include "ReceivedText.hpp"
 #include "kyrif/ExceptionErr.hpp"
 #include "kyrif/KyrCmds.hpp"
 #include "kyrif/KyrCmdsClient.hpp"
@@ -148,14 +149,14 @@ public:
 
     void replyFromWire(const void* wire, std::string& command, std::string& result, RrStatus& status) const override {
         const auto* in = static_cast<const kyrif_KyrCmdsReply*>(wire);
-        command = sampleText(in->header.command);
-        result = sampleText(in->result);
+        command = receivedText(in->header.command, "the command of a reply");
+        result = receivedText(in->result, "the result of a reply");
         const auto kind = static_cast<std::int32_t>(in->header.status.kind);
         status.kind = kind >= 0 && kind <= static_cast<std::int32_t>(RrErrorKind::Interface)
                           ? static_cast<RrErrorKind>(kind)
                           : RrErrorKind::Middleware;
-        status.type = sampleText(in->header.status.type);
-        status.text = sampleText(in->header.status.text);
+        status.type = receivedText(in->header.status.type, "the error type of a reply");
+        status.text = receivedText(in->header.status.text, "the error text of a reply");
         status.code = in->header.status.code;
     }
 

@@ -7,6 +7,7 @@
 
 #include "ExactSample.hpp"
 #include "MethodSample.hpp"
+#include "ReceivedText.hpp"
 #include "StartPropertiesSample.hpp"
 #include "kyrif.h"
 #include "kyrif/TypeTraits.hpp"
@@ -28,10 +29,6 @@ char* wireText(const std::string& text, const char* type, const char* field) {
     }
     // The engine only reads the text while the sample is sent.
     return const_cast<char*>(text.c_str());
-}
-
-std::string sampleText(const char* text) {
-    return text != nullptr ? std::string(text) : std::string();
 }
 
 // The concrete sample classes are final: a sample is one exactly, or not at all.
@@ -57,8 +54,8 @@ public:
     std::unique_ptr<DataEntityBase> fromWire(const void* wire) const override {
         const auto* in = static_cast<const kyrif_Method*>(wire);
         auto sample = std::make_unique<MethodSample>();
-        sample->setName(sampleText(in->name));
-        sample->setParameters(sampleText(in->parameters));
+        sample->setName(receivedText(in->name, "Method.name"));
+        sample->setParameters(receivedText(in->parameters, "Method.parameters"));
         return sample;
     }
 };
@@ -85,8 +82,8 @@ public:
         auto sample = std::make_unique<StartPropertiesSample>();
         sample->setAbsTime(in->absTime);
         sample->setTrigger(static_cast<StartTriggerTypes>(in->trigger));
-        sample->setCustomTrigger(sampleText(in->customTrigger));
-        sample->setInfo(sampleText(in->info));
+        sample->setCustomTrigger(receivedText(in->customTrigger, "StartProperties.customTrigger"));
+        sample->setInfo(receivedText(in->info, "StartProperties.info"));
         return sample;
     }
 };

@@ -34,7 +34,12 @@ struct Seen {
 struct State {
     std::mutex mutex;
     std::condition_variable wake;
-    std::deque<std::pair<LogLevel, std::string>> queue;
+    struct Message {
+        LogLevel level;
+        const char* logger;
+        std::string text;
+    };
+    std::deque<Message> queue;
     std::unordered_map<std::string, Seen> seen;
     std::size_t dropped = 0;
     bool started = false;
@@ -70,16 +75,41 @@ void drain() {
         if (s.queue.empty()) {
             return;  // stopping, and everything handed on
         }
-        auto [level, text] = std::move(s.queue.front());
+        auto [level, logger, text] = std::move(s.queue.front());
         s.queue.pop_front();
         if (s.dropped > 0 && s.queue.empty()) {
             text += " (" + std::to_string(s.dropped) + " more messages were dropped: too many at once)";
             s.dropped = 0;
         }
         lock.unlock();
-        logMessage(level, kLogger, text);
+        logMessage(level, logger, text);
         lock.lock();
     }
+}
+
+// Queues a message for the thread, starting it on first use; mutex held.
+void enqueue(State& s, LogLevel level, const char* logger, std::string text) {
+    if (s.queue.size() >= kMostQueued) {
+        ++s.dropped;
+        return;
+    }
+    s.queue.push_back(State::Message{level, logger, std::move(text)});
+    if (!s.started) {
+        s.started = true;
+        try {
+            s.thread = std::thread(drain);
+        } catch (...) {
+            // No thread to hand messages on: these go to stderr, and the next
+            // message tries again.
+            for (const auto& queued : s.queue) {
+                std::fprintf(stderr, "%s: %s\n", queued.logger, queued.text.c_str());
+            }
+            s.queue.clear();
+            s.started = false;
+            return;
+        }
+    }
+    s.wake.notify_one();
 }
 
 void sink(void*, const dds_log_data_t* data) {
@@ -121,33 +151,21 @@ void sink(void*, const dds_log_data_t* data) {
         }
         it->second = Seen{now, 0};
     }
-    if (s.queue.size() >= kMostQueued) {
-        ++s.dropped;
-        return;
-    }
-    s.queue.emplace_back(level, std::move(text));
-    if (!s.started) {
-        s.started = true;
-        try {
-            s.thread = std::thread(drain);
-        } catch (...) {
-            // No thread to hand messages on: these go to stderr, and the next
-            // message tries again.
-            for (const auto& [queuedLevel, queued] : s.queue) {
-                std::fprintf(stderr, "%s: %s\n", kLogger, queued.c_str());
-            }
-            s.queue.clear();
-            s.started = false;
-            return;
-        }
-    }
-    s.wake.notify_one();
+    enqueue(s, level, kLogger, std::move(text));
 }
 
 // Installed when the library is loaded, before any domain exists.
 [[maybe_unused]] const bool installed = (dds_set_log_sink(&sink, nullptr), true);
 
 }  // namespace
+
+void EngineLog::post(LogLevel level, const char* logger, std::string text) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.stopping) {
+        enqueue(s, level, logger, std::move(text));
+    }
+}
 
 std::string EngineLog::takeLastError() {
     return std::exchange(lastError, std::string());

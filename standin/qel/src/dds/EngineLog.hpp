@@ -9,11 +9,16 @@
 #include <chrono>
 #include <string>
 
+#include "tav/qel/LogHook.hpp"
+
 namespace tav::qel::dds {
 
 class EngineLog {
 public:
     static constexpr std::chrono::seconds kQuietFor{10};
+    // Hands a message of the transport's own on through the same thread: for
+    // messages that arise on the engine's threads, which must not log directly.
+    static void post(LogLevel level, const char* logger, std::string text);
     // The last error the engine wrote on the calling thread since the last call
     // (empty if none): the reason behind a failed call of the engine, which its
     // return code alone does not tell.

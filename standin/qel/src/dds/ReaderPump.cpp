@@ -4,10 +4,26 @@
 #include <algorithm>
 #include <vector>
 
+#include "EngineLog.hpp"
 #include "SourceTime.hpp"
 #include "tav/qel/QelException.hpp"
 
 namespace tav::qel::dds {
+
+namespace {
+
+// A GUID as 32 hexadecimal digits.
+std::string guidText(const dds_guid_t& guid) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char byte : guid.v) {
+        text += digits[byte >> 4];
+        text += digits[byte & 15];
+    }
+    return text;
+}
+
+}  // namespace
 
 // The refill of one pump on a dispatcher thread. It refers to the pump only weakly,
 // so that a queued refill keeps neither the pump nor its engine's reader alive.
@@ -104,6 +120,21 @@ void ReaderPump::setPending(bool pending) {
     }
 }
 
+void ReaderPump::refuse(dds_entity_t reader, dds_instance_handle_t writer, const char* why) {
+    ++refused_;
+    if (refusedWriters_.size() >= kMostRefusingWriters || !refusedWriters_.insert(writer).second) {
+        return;
+    }
+    std::string who = "a writer";
+    if (dds_builtintopic_endpoint_t* endpoint = dds_get_matched_publication_data(reader, writer)) {
+        who = "writer " + guidText(endpoint->key) + " of participant " + guidText(endpoint->participant_key);
+        dds_builtintopic_free_endpoint(endpoint);
+    }
+    EngineLog::post(LogLevel::Warning, "qel.dds",
+                    "subscriber of topic '" + topic_->name + "' refused a sample of " + who + ": " + why +
+                        "; further samples it refuses from that writer are counted, not logged");
+}
+
 void ReaderPump::roomFreed() {
     if (!pending_ || scheduled_ || stop_ || room() == 0) {
         return;
@@ -150,7 +181,13 @@ void ReaderPump::drain(dds_entity_t reader) {
         items_.clear();
         for (dds_return_t i = 0; i < taken; ++i) {
             const dds_sample_info_t& info = infos_[i];
-            std::unique_ptr<ps::DataEntityBase> sample = wire_->fromWire(samples_[i]);
+            std::unique_ptr<ps::DataEntityBase> sample;
+            try {
+                sample = wire_->fromWire(samples_[i]);
+            } catch (const std::exception& unreadable) {
+                refuse(reader, info.publication_handle, unreadable.what());
+                continue;
+            }
             if (!info.valid_data) {
                 sample = sample->cloneKeyEntity();
             }

@@ -14,6 +14,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <unordered_set>
 #include <vector>
 
 #include "../ps/MrvState.hpp"
@@ -76,6 +77,12 @@ private:
     };
 
     static void onDataAvailable(dds_entity_t reader, void* self);
+    // A sample the interface library could not read (a text that is not UTF-8, say)
+    // is left out: counted, and logged once per writer with its identity. takeMutex_
+    // held.
+    void refuse(dds_entity_t reader, dds_instance_handle_t writer, const char* why);
+    // Writers remembered for that, at most.
+    static constexpr std::size_t kMostRefusingWriters = 1024;
     // Takes what the engine's reader holds, as far as there is room, into the
     // subscriber. Runs on the engine's thread when data arrives and on a dispatcher
     // thread when room is freed; one at a time, so that the order stays.
@@ -114,6 +121,8 @@ private:
     void* samples_[kBatch];
     dds_sample_info_t infos_[kBatch];
     std::vector<Item> items_;
+    std::size_t refused_ = 0;
+    std::unordered_set<dds_instance_handle_t> refusedWriters_;
     // Samples were queued for readers that wait: they are woken once the drain lets
     // go of the topic's mutex.
     bool wakeReaders_ = false;

@@ -108,7 +108,12 @@ void ServiceCarrier::takeRequests() {
             try {
                 request = wire_->requestFromWire(samples[i], header);
             } catch (...) {
-                continue;  // nothing could be read, not even whom to answer
+                // Answered with the reason when at least whom to answer could be
+                // read (an argument that is not UTF-8, say).
+                if (header.sequence != 0) {
+                    write(header, std::string(), std::string(), statusOf(std::current_exception(), *wire_));
+                }
+                continue;
             }
             if (request.command.empty()) {
                 write(header, request.command, std::string(), RrStatus{});
