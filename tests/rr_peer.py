@@ -5,6 +5,8 @@ step, which the test reads.
   serve ENDPOINT FORM   serves "svc" (FORM sync or async) at the server ENDPOINT,
                         prints "ready", and closes when its standard input ends
   call ENDPOINT COUNT   calls Ping COUNT times and prints the replies as JSON
+  serve-logged ENDPOINT serves "svc" (sync) and prints "ran MODE" for each Setup it
+                        runs, until its standard input ends
 """
 import concurrent.futures
 import datetime
@@ -87,6 +89,17 @@ def main(role, endpoint, *args):
         sys.stdin.read()
         server.close()
         say("closed")
+    elif role == "serve-logged":
+        class Logged:
+            def Setup(self, mode):
+                say("ran", mode)
+                return mode
+
+        server = factory.createServer(endpoint, pyqelcpp.RrQoSList(), EXTRA)
+        KyrCmds.KyrCmdsSyncService.registerService(server, "svc", Logged())
+        say("ready")
+        sys.stdin.read()
+        server.close()
     elif role == "call":
         qos = pyqelcpp.RrQoSList()
         qos.append(pyqelcpp.ReplyTime(datetime.timedelta(seconds=30)))

@@ -1,6 +1,7 @@
 """Foreign peers of the dds.ps transport: a plain C program on the engine's C API
 and the shipped IDL, the native C++ example, and a peer on another host (a network
 namespace joined by a veth pair)."""
+import datetime
 import itertools
 import json
 import os
@@ -45,6 +46,23 @@ def c_peer(tmp_path_factory):
     program = out / "kyrif_peer"
     subprocess.run(["gcc", "-O1", "-o", str(program), os.path.join(HERE, "interop", "kyrif_peer.c"),
                     str(out / "kyrif.c"), "-I", str(out), "-lddsc"], check=True, env=tool_env())
+    return str(program)
+
+
+@pytest.fixture(scope="module")
+def rr_c_peer(tmp_path_factory):
+    """tests/interop/rr_peer.c with the request/reply envelope idlc makes of the IDL."""
+    if not (shutil.which("idlc") and shutil.which("gcc")):
+        pytest.skip("idlc or gcc is missing")
+    out = tmp_path_factory.mktemp("rr_c_peer")
+    idl = os.path.join(ROOT, "standin", "qel", "idl"), os.path.join(ROOT, "standin", "kyrif", "idl")
+    for name, folder in (("QelRr", idl[0]), ("kyrif", idl[1]), ("KyrCmds", idl[1])):
+        subprocess.run(["idlc", "-I", idl[0], "-I", idl[1], "-o", str(out), os.path.join(folder, name + ".idl")],
+                       check=True, env=tool_env())
+    program = out / "rr_peer"
+    subprocess.run(["gcc", "-O1", "-o", str(program), os.path.join(HERE, "interop", "rr_peer.c"),
+                    *(str(out / f"{name}.c") for name in ("QelRr", "kyrif", "KyrCmds")), "-I", str(out), "-lddsc"],
+                   check=True, env=tool_env())
     return str(program)
 
 
@@ -96,6 +114,44 @@ def test_texts_that_are_not_utf8_are_refused_and_logged_and_good_samples_flow(fa
     subscription.close()
     handler_sub.close()
     sub.close()
+
+
+class TestACallerThatGivesUp:
+    def test_cancels_its_request_at_the_service(self, factory, rr_c_peer, topic_name):
+        sink = subprocess.Popen([rr_c_peer, "sink", "0", f"{topic_name}/svc"], env=foreign_env(),
+                                stdout=subprocess.PIPE, text=True)
+        try:
+            assert sink.stdout.readline() == "ready\n"
+            qos = pyqelcpp.RrQoSList()
+            qos.append(pyqelcpp.ReplyTime(datetime.timedelta(seconds=0.5)))
+            client = Kyrif.KyrCmds.KyrCmdsSync.staticGetClient(factory, f"dds.rr://0/{topic_name}/svc", qos, {})
+            with pytest.raises(pyqelcpp.TimeoutException):
+                client.Setup("x")
+            # The request, then its cancellation: the same number, no command.
+            assert [sink.stdout.readline(), sink.stdout.readline()] == ["1 Setup\n", "1 \n"]
+            client.close()
+        finally:
+            sink.kill()
+            sink.wait(LONG)
+
+    def test_a_request_cancelled_while_it_waits_for_a_worker_never_runs(self, factory, rr_c_peer, topic_name):
+        ran = []
+
+        class Logged:
+            def Setup(self, mode):
+                ran.append(mode)
+                if mode == "busy":
+                    time.sleep(0.5)  # the only worker is busy while the cancellation comes
+                return mode
+
+        server = factory.createServer(f"dds.rr://0/{topic_name}", pyqelcpp.RrQoSList(), {"rr.workerThreads": "1"})
+        Kyrif.KyrCmds.KyrCmdsSyncService.registerService(server, "svc", Logged())
+        done = subprocess.run([rr_c_peer, "burst", "0", f"{topic_name}/svc"], env=foreign_env(), capture_output=True,
+                              text=True, timeout=LONG)
+        assert done.returncode == 0, done.stderr
+        # No reply to the cancelled request: its caller waits no more.
+        assert done.stdout == "1 0 busy\n3 0 kept\n" and ran == ["busy", "kept"]
+        server.close()
 
 
 def test_python_publishes_to_a_plain_c_program(factory, ps_qos, c_peer, topic_name):

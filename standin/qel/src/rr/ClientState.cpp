@@ -64,8 +64,9 @@ boost::future<std::string> ClientState::call(tav::qel::rr::detail::Request reque
 }
 
 boost::future<std::string> ClientState::forward(tav::qel::rr::detail::Request request,
-                                                std::chrono::milliseconds replyTime) {
+                                                std::chrono::milliseconds replyTime, std::weak_ptr<Call>& forwarded) {
     auto call = std::make_shared<Call>(shared_from_this(), std::move(request), Call::Mode::Promised);
+    forwarded = call;
     auto reply = call->future();
     const bool timed = replyTime.count() > 0;
     call->timed_ = timed;

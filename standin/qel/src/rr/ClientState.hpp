@@ -35,8 +35,10 @@ public:
     // A request that came from a caller in another process and owns its argument:
     // no copy is made. It fails with TimeoutException once the caller stopped
     // waiting (replyTime after its arrival; zero: never), so that a service that
-    // was hung does not run requests nobody waits for any more.
-    boost::future<std::string> forward(tav::qel::rr::detail::Request request, std::chrono::milliseconds replyTime);
+    // was hung does not run requests nobody waits for any more. call is set to the
+    // request's call, which a cancellation fails.
+    boost::future<std::string> forward(tav::qel::rr::detail::Request request, std::chrono::milliseconds replyTime,
+                                       std::weak_ptr<Call>& call);
     boost::future<void> asyncConnect();
     tav::qel::rr::ListenerRegistration registerConnectionListener(std::function<void(bool)> listener);
     std::shared_ptr<tav::qel::Qel> qel() const { return qel_.lock(); }

@@ -73,14 +73,34 @@ bool Call::succeed(std::string reply) {
 void Call::deliverError(std::exception_ptr error) {
     if (mode_ == Mode::Promised) {
         promise_->set_exception(futureErrorOf(std::move(error)));
-        return;
+    } else {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            error_ = std::move(error);
+            finished_.store(true, std::memory_order_release);
+        }
+        done_.notify_all();
     }
+    std::function<void()> hook;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        error_ = std::move(error);
-        finished_.store(true, std::memory_order_release);
+        std::lock_guard<std::mutex> lock(abandonMutex_);
+        ended_ = true;
+        hook = std::move(onAbandon_);
     }
-    done_.notify_all();
+    if (hook) {
+        hook();
+    }
+}
+
+void Call::setOnAbandon(std::function<void()> hook) {
+    {
+        std::lock_guard<std::mutex> lock(abandonMutex_);
+        if (!ended_) {
+            onAbandon_ = std::move(hook);
+            return;
+        }
+    }
+    hook();  // it ended meanwhile
 }
 
 std::string Call::wait(Clock::time_point deadline) {

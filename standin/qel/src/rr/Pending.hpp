@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -74,6 +75,10 @@ public:
     ~Call() override;
 
     const tav::qel::rr::detail::Request& request() const noexcept { return request_; }
+    // Runs once, after the caller heard, if the call ends with an error (a timeout,
+    // a close, a failure): a carrier that sent it to another process then tells the
+    // service to drop it, unless the error was the service's own reply.
+    void setOnAbandon(std::function<void()> hook);
     // When the caller stops waiting (max: never); set before the call is shared.
     Clock::time_point deadline() const noexcept { return deadline_; }
     void setDeadline(Clock::time_point deadline) noexcept { deadline_ = deadline; }
@@ -99,6 +104,9 @@ private:
     std::atomic<bool> finished_{false};
     std::string reply_;
     std::exception_ptr error_;
+    std::mutex abandonMutex_;
+    std::function<void()> onAbandon_;
+    bool ended_ = false;  // abandonMutex_: the error was delivered
 };
 
 // An explicit connect: completes when the service is reachable.

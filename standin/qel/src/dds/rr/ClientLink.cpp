@@ -312,17 +312,43 @@ bool ClientLink::enqueue(const std::shared_ptr<Call>& call, const std::shared_pt
         replyTimeMs = static_cast<std::uint32_t>(
             std::clamp<std::int64_t>(left.count(), 1, std::numeric_limits<std::uint32_t>::max()));
     }
+    // Set before sending, so that a call that ends from now on has its request
+    // cancelled (after it, as both are sent under sendMutex_); one that ended
+    // already is not sent at all.
+    call->setOnAbandon([link = weak_from_this(), sequence] {
+        if (auto self = link.lock()) {
+            self->abandoned(sequence);
+        }
+    });
+    std::lock_guard<std::mutex> sending(sendMutex_);
+    if (call->claimed()) {
+        return true;
+    }
     if (!send(sequence, call->request(), replyTimeMs)) {
-        // Said at once rather than left to the reply time, which may be unbounded.
+        // Said at once rather than left to the reply time, which may be unbounded;
+        // failed on a worker, since the port's lock is held here.
         {
             std::lock_guard<std::mutex> lock(mutex_);
             sent_.erase(sequence);
         }
-        call->fail(std::make_exception_ptr(
+        auto refused = std::make_exception_ptr(
             TimeoutException("request " + call->request().command + " on topic '" + topics_.request +
-                             "' could not be sent: the service's readers did not take requests for 1 s")));
+                             "' could not be sent: the service's readers did not take requests for 1 s"));
+        return engine_->workers.post(std::make_shared<TakeReplies>([call, refused] { call->fail(refused); }));
     }
     return true;
+}
+
+void ClientLink::abandoned(std::uint64_t sequence) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (sent_.erase(sequence) == 0) {
+            return;  // answered, or never sent
+        }
+    }
+    // A request with no command and a sequence number is a cancellation.
+    std::lock_guard<std::mutex> sending(sendMutex_);
+    send(sequence, tav::qel::rr::detail::Request{}, 0);
 }
 
 bool ClientLink::send(std::uint64_t sequence, const tav::qel::rr::detail::Request& request,

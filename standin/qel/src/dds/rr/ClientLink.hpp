@@ -70,6 +70,9 @@ private:
     // False when the engine refused the request (its readers lagged too long).
     bool send(std::uint64_t sequence, const tav::qel::rr::detail::Request& request, std::uint32_t replyTimeMs);
     void sendProbe();
+    // A call sent under sequence ended without its reply (timeout, close): the
+    // service is told to drop the request, unless its reply came meanwhile.
+    void abandoned(std::uint64_t sequence);
     void sweep();  // mutex_ held
 
     const std::shared_ptr<embedded::reqrep::EngineState> engine_;
@@ -89,6 +92,9 @@ private:
     bool connected_ = false;
     std::chrono::milliseconds probePause_{0};
 
+    // Held while a request or a cancellation is sent, so that a cancellation never
+    // overtakes its request.
+    std::mutex sendMutex_;
     std::mutex mutex_;  // may be taken under the port's lock
     std::uint64_t nextSequence_ = 0;
     std::unordered_map<std::uint64_t, std::weak_ptr<embedded::reqrep::Call>> sent_;

@@ -1,6 +1,7 @@
 // Serving the requests of the clients in the domain.
 #include "ServiceCarrier.hpp"
 
+#include <set>
 #include <vector>
 
 #include "RrQos.hpp"
@@ -85,13 +86,23 @@ void ServiceCarrier::onRequests(dds_entity_t, void* self) {
     static_cast<ServiceCarrier*>(self)->takeRequests();
 }
 
+namespace {
+constexpr const char* kGaveUp = "the caller gave up waiting for the reply";
+}  // namespace
+
 void ServiceCarrier::takeRequests() {
     const dds_entity_t reader = reader_.load();
     if (reader <= 0) {
         return;
     }
+    struct Received {
+        RrHeader header;
+        tav::qel::rr::detail::Request request;
+        std::exception_ptr unreadable;
+    };
     void* samples[kBatch];
     dds_sample_info_t infos[kBatch];
+    std::vector<Received> batch;
     std::shared_ptr<ServiceCarrier> self;
     for (;;) {
         samples[0] = nullptr;
@@ -99,52 +110,121 @@ void ServiceCarrier::takeRequests() {
         if (taken <= 0) {
             return;
         }
+        // Read first, so that a request whose cancellation came in the same batch
+        // (its caller gave up while this process was stopped, say) is never queued.
+        batch.clear();
         for (dds_return_t i = 0; i < taken; ++i) {
             if (!infos[i].valid_data) {
                 continue;
             }
-            RrHeader header;
-            tav::qel::rr::detail::Request request;
+            Received& received = batch.emplace_back();
             try {
-                request = wire_->requestFromWire(samples[i], header);
+                received.request = wire_->requestFromWire(samples[i], received.header);
             } catch (...) {
+                received.unreadable = std::current_exception();
+            }
+        }
+        dds_return_loan(reader, samples, taken);
+        std::set<RequestKey> cancelled;
+        for (const Received& received : batch) {
+            if (!received.unreadable && received.request.command.empty() && received.header.sequence != 0) {
+                cancelled.insert(RequestKey{received.header.client, received.header.sequence});
+            }
+        }
+        for (Received& received : batch) {
+            const RrHeader& header = received.header;
+            if (received.unreadable) {
                 // Answered with the reason when at least whom to answer could be
                 // read (an argument that is not UTF-8, say).
                 if (header.sequence != 0) {
-                    write(header, std::string(), std::string(), statusOf(std::current_exception(), *wire_));
+                    write(header, std::string(), std::string(), statusOf(received.unreadable, *wire_));
                 }
                 continue;
             }
-            if (request.command.empty()) {
-                write(header, request.command, std::string(), RrStatus{});
+            if (received.request.command.empty()) {
+                if (header.sequence == 0) {
+                    write(header, received.request.command, std::string(), RrStatus{});  // a probe
+                } else {
+                    cancel(header);
+                }
+                continue;
+            }
+            if (cancelled.count(RequestKey{header.client, header.sequence}) != 0) {
                 continue;
             }
             if (!self) {
                 self = shared_from_this();
             }
-            std::string command = request.command;
+            std::string command = received.request.command;
+            const RequestKey key{header.client, header.sequence};
+            {
+                // Noted before it is queued, so that neither its answer nor its
+                // cancellation can come before it is known.
+                std::lock_guard<std::mutex> lock(inFlightMutex_);
+                inFlight_[key] = {};
+            }
             boost::future<std::string> reply;
+            std::weak_ptr<embedded::reqrep::Call> call;
             try {
-                reply = bridge_->forward(std::move(request), std::chrono::milliseconds(header.replyTimeMs));
+                reply = bridge_->forward(std::move(received.request), std::chrono::milliseconds(header.replyTimeMs),
+                                         call);
             } catch (...) {
+                {
+                    std::lock_guard<std::mutex> lock(inFlightMutex_);
+                    inFlight_.erase(key);
+                }
                 write(header, command, std::string(), statusOf(std::current_exception(), *wire_));
                 continue;
             }
+            bool cancelledMeanwhile = false;
+            {
+                std::lock_guard<std::mutex> lock(inFlightMutex_);
+                auto it = inFlight_.find(key);
+                cancelledMeanwhile = it == inFlight_.end();
+                if (!cancelledMeanwhile && it->second.expired()) {
+                    it->second = call;
+                }
+            }
+            if (auto forwarded = call.lock(); forwarded && cancelledMeanwhile) {
+                forwarded->fail(std::make_exception_ptr(TimeoutException(kGaveUp)));
+            }
             // Answered on the thread that completes the request: a worker thread of
-            // the server, or whoever fails it (a close).
+            // the server, or whoever fails it (a close, a cancellation).
             reply.then(boost::launch::sync,
                        [self, header, command = std::move(command)](boost::future<std::string> done) mutable {
                            self->answer(header, command, done);
                        });
         }
-        dds_return_loan(reader, samples, taken);
         if (static_cast<std::size_t>(taken) < kBatch) {
             return;
         }
     }
 }
 
+void ServiceCarrier::cancel(const RrHeader& header) {
+    std::shared_ptr<embedded::reqrep::Call> call;
+    {
+        std::lock_guard<std::mutex> lock(inFlightMutex_);
+        auto it = inFlight_.find(RequestKey{header.client, header.sequence});
+        if (it == inFlight_.end()) {
+            return;  // answered already, or never arrived
+        }
+        call = it->second.lock();
+        inFlight_.erase(it);  // also tells a request being queued that it was cancelled
+    }
+    if (call) {
+        // A request a worker runs already is not stopped; one still queued never runs.
+        call->fail(std::make_exception_ptr(TimeoutException(kGaveUp)));
+    }
+}
+
 void ServiceCarrier::answer(const RrHeader& header, const std::string& command, boost::future<std::string>& done) {
+    {
+        std::lock_guard<std::mutex> lock(inFlightMutex_);
+        if (inFlight_.erase(RequestKey{header.client, header.sequence}) == 0) {
+            return;  // cancelled: its caller waits no more
+        }
+    }
     std::string result;
     RrStatus status;
     try {

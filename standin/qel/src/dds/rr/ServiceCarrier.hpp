@@ -8,10 +8,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <utility>
 
 #include <boost/thread/future.hpp>
 
@@ -47,6 +49,8 @@ private:
     static void onRequests(dds_entity_t reader, void* self);
     void takeRequests();
     void answer(const RrHeader& header, const std::string& command, boost::future<std::string>& done);
+    // A caller gave up on its request: it is dropped unless it runs already.
+    void cancel(const RrHeader& header);
     void write(const RrHeader& header, const std::string& command, const std::string& result, const RrStatus& status);
 
     const std::shared_ptr<Domain> domain_;
@@ -54,6 +58,12 @@ private:
     const ServiceTopics topics_;
     const std::shared_ptr<embedded::reqrep::ClientState> bridge_;
     const std::chrono::milliseconds ackWait_;
+
+    // The requests handed to the server and not yet answered, by caller and number,
+    // so that a cancellation finds them.
+    using RequestKey = std::pair<RrClientId, std::uint64_t>;
+    std::mutex inFlightMutex_;
+    std::map<RequestKey, std::weak_ptr<embedded::reqrep::Call>> inFlight_;
 
     std::mutex readerMutex_;
     std::atomic<dds_entity_t> reader_{0};
