@@ -51,9 +51,18 @@ double wireSeconds(std::int64_t nanoseconds) {
     if (nanoseconds <= 0) {
         return 0.0;
     }
-    // An estimate within an ulp, then the nearest of it and its neighbours, compared
-    // exactly (ties go to the even mantissa, as the division itself would).
-    const double estimate = static_cast<double>(static_cast<long double>(nanoseconds) / 1e9L);
+    // The quotient rounded to the 64 bits of a long double, then to a double: the
+    // second rounding can differ from rounding the exact quotient only when the first
+    // lands exactly halfway between two doubles. Otherwise that is the answer; in
+    // that rare case, the nearest of it and its neighbours, compared exactly (ties go
+    // to the even mantissa, as a single rounding would).
+    const long double quotient = static_cast<long double>(nanoseconds) / 1e9L;
+    int exponent = 0;
+    const auto bits = static_cast<std::uint64_t>(std::ldexp(std::frexp(quotient, &exponent), 64));
+    const double estimate = static_cast<double>(quotient);
+    if ((bits & 0x7FF) != 0x400) {
+        return estimate;
+    }
     double best = estimate;
     const double candidates[] = {std::nextafter(estimate, 0.0), std::nextafter(estimate, INFINITY)};
     for (double candidate : candidates) {
