@@ -22,6 +22,10 @@ constexpr auto kMaxRetryPause = std::chrono::milliseconds(2);
 // counting them in nanoseconds cannot overflow.
 constexpr std::chrono::milliseconds kLongestWait = std::chrono::hours(24 * 365 * 30);
 
+// The longest pause between two writes that still counts as one burst.
+constexpr std::int64_t kPauseTicks =
+    std::chrono::duration_cast<std::chrono::steady_clock::duration>(WriteFlusher::kDelay).count();
+
 // Wire structures of the usual sizes are made on the stack.
 constexpr std::size_t kStackWire = 256;
 
@@ -64,6 +68,13 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
 
     std::shared_lock<std::shared_mutex> lock(lifetime_);
     auto pause = std::chrono::microseconds(20);
+    // After a pause, whether the readers acknowledged everything so far is worth
+    // asking (it bounds what close and exit may have to report); within a burst the
+    // question would cost the writer's throughput and could only say no.
+    const std::int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+    if (now - lastWrite_.load() >= kPauseTicks) {
+        noteAcknowledged(written_.load());
+    }
     // A caller that the embedding interpreter must attend to while it waits (Ctrl-C
     // on Python's main thread) is checked between attempts, without the writer's lock.
     const InterruptionHook* hook = interruptionHook();
@@ -76,8 +87,8 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
         }
         const dds_return_t rc = dds_write_ts(writer_, wire, timestampNs);
         if (rc == DDS_RETCODE_OK) {
-            sendOrBatch();
-            noteAcknowledged(++written_);
+            sendOrBatch(now);
+            ++written_;
             return;
         }
         if (rc != DDS_RETCODE_TIMEOUT) {
@@ -132,19 +143,15 @@ void Writer::awaitKnownReaders(std::chrono::steady_clock::time_point deadline) {
 }
 
 void Writer::noteAcknowledged(std::uint64_t written) {
-    // Asking the engine costs a lock of the writer: once in a while is enough for a
-    // count that only close and exit report.
-    if (written % 64 == 0 && dds_wait_for_acks(writer_, 0) == DDS_RETCODE_OK) {
+    if (dds_wait_for_acks(writer_, 0) == DDS_RETCODE_OK) {
         std::uint64_t known = acknowledged_.load();
         while (known < written && !acknowledged_.compare_exchange_weak(known, written)) {
         }
     }
 }
 
-void Writer::sendOrBatch() {
-    constexpr std::int64_t delay =
-        std::chrono::duration_cast<std::chrono::steady_clock::duration>(WriteFlusher::kDelay).count();
-    const std::int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+void Writer::sendOrBatch(std::int64_t now) {
+    constexpr std::int64_t delay = kPauseTicks;
     const std::int64_t previous = lastWrite_.exchange(now);
     const std::int64_t opened = batchOpened_.load();
     if (opened != 0) {

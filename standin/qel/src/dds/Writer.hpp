@@ -65,12 +65,13 @@ public:
     void flushBatch(std::int64_t opened);
 
 private:
-    // After a successful write: sends the sample at once, or leaves it in the open
-    // batch, which it sends once that is old enough (see WriteFlusher.hpp).
-    void sendOrBatch();
+    // After a successful write (begun at `now`, steady clock ticks): sends the sample
+    // at once, or leaves it in the open batch, which it sends once that is old enough
+    // (see WriteFlusher.hpp).
+    void sendOrBatch(std::int64_t now);
     // The first write's wait for discovery (see above).
     void awaitKnownReaders(std::chrono::steady_clock::time_point deadline);
-    // Notes how far the readers have acknowledged, every few writes.
+    // Notes that the readers acknowledged the first `written` samples, if they did.
     void noteAcknowledged(std::uint64_t written);
 
     const std::shared_ptr<Domain> domain_;
