@@ -154,6 +154,44 @@ class TestACallerThatGivesUp:
         server.close()
 
 
+class TestOnlyTheRightPartiesTalk:
+    def test_a_reply_naming_another_command_is_no_answer(self, factory, rr_c_peer, topic_name, caplog):
+        liar = subprocess.Popen([rr_c_peer, "liar", "0", f"{topic_name}/svc"], env=foreign_env(),
+                                stdout=subprocess.PIPE, text=True)
+        try:
+            assert liar.stdout.readline() == "ready\n"
+            qos = pyqelcpp.RrQoSList()
+            qos.append(pyqelcpp.ReplyTime(datetime.timedelta(seconds=0.5)))
+            client = Kyrif.KyrCmds.KyrCmdsSync.staticGetClient(factory, f"dds.rr://0/{topic_name}/svc", qos, {})
+            with caplog.at_level("WARNING", logger="qel.dds"):
+                with pytest.raises(pyqelcpp.TimeoutException):
+                    client.Setup("x")
+                deadline = time.monotonic() + LONG
+                while not caplog.records and time.monotonic() < deadline:
+                    time.sleep(0.01)
+            assert "named command 'NotTheCommandAsked'" in caplog.records[0].getMessage()
+            client.close()
+        finally:
+            liar.kill()
+            liar.wait(LONG)
+
+    def test_a_request_written_in_another_caller_s_name_never_runs(self, factory, rr_c_peer, topic_name):
+        ran = []
+
+        class Logged:
+            def Setup(self, mode):
+                ran.append(mode)
+                return mode
+
+        server = factory.createServer(f"dds.rr://0/{topic_name}", pyqelcpp.RrQoSList(), {})
+        Kyrif.KyrCmds.KyrCmdsSyncService.registerService(server, "svc", Logged())
+        done = subprocess.run([rr_c_peer, "forge", "0", f"{topic_name}/svc"], env=foreign_env(), capture_output=True,
+                              text=True, timeout=LONG)
+        assert done.returncode == 0, done.stderr
+        assert done.stdout == "3 0 own\n" and ran == ["own"]
+        server.close()
+
+
 def test_python_publishes_to_a_plain_c_program(factory, ps_qos, c_peer, topic_name):
     proc = subprocess.Popen([c_peer, "sub", "0", topic_name, "20"], env=foreign_env(), stdout=subprocess.PIPE,
                             text=True)

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "../EngineLog.hpp"
 #include "RrQos.hpp"
 #include "RrStatus.hpp"
 #include "tav/qel/QelException.hpp"
@@ -406,29 +407,46 @@ void ClientLink::takeReplies() {
                 probeAnswered = true;
                 continue;
             }
+            std::exception_ptr unreadable;
+            try {
+                wire_->replyFromWire(samples[i], command, result, status);
+            } catch (...) {
+                unreadable = std::current_exception();
+            }
             std::shared_ptr<Call> call;
+            bool misanswered = false;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 auto it = sent_.find(header.sequence);
                 if (it != sent_.end()) {
                     call = it->second.lock();
-                    sent_.erase(it);
+                    // A reply naming another command than the one asked answers
+                    // nothing (a forged or confused reply): the call waits on.
+                    misanswered = call && !unreadable && command != call->request().command;
+                    if (misanswered) {
+                        call.reset();
+                    } else {
+                        sent_.erase(it);
+                    }
                 }
+            }
+            if (misanswered && ++misanswered_ == 1) {
+                EngineLog::post(LogLevel::Warning, "qel.dds",
+                                "client of topic '" + topics_.reply + "' dropped a reply to its request " +
+                                    std::to_string(header.sequence) + " that named command '" + command +
+                                    "'; later ones are counted, not logged");
             }
             // A reply after its request timed out, or a second answer from another
             // server of the service, finds no call waiting and is dropped.
             if (!call || call->claimed()) {
                 continue;
             }
-            try {
-                wire_->replyFromWire(samples[i], command, result, status);
-                if (status.kind == RrErrorKind::None) {
-                    call->succeed(std::move(result));
-                } else {
-                    call->fail(errorOf(status, *wire_));
-                }
-            } catch (...) {
-                call->fail(std::current_exception());
+            if (unreadable) {
+                call->fail(unreadable);
+            } else if (status.kind == RrErrorKind::None) {
+                call->succeed(std::move(result));
+            } else {
+                call->fail(errorOf(status, *wire_));
             }
         }
         dds_return_loan(reader, samples, taken);

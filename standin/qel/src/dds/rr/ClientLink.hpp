@@ -99,6 +99,7 @@ private:
     std::uint64_t nextSequence_ = 0;
     std::unordered_map<std::uint64_t, std::weak_ptr<embedded::reqrep::Call>> sent_;
     std::size_t sentWatermark_ = 256;
+    std::atomic<std::size_t> misanswered_{0};  // replies dropped for naming another command
 };
 
 }  // namespace tav::qel::dds

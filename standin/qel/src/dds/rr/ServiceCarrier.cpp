@@ -1,9 +1,11 @@
 // Serving the requests of the clients in the domain.
 #include "ServiceCarrier.hpp"
 
+#include <cstring>
 #include <set>
 #include <vector>
 
+#include "../EngineLog.hpp"
 #include "RrQos.hpp"
 #include "RrStatus.hpp"
 #include "tav/qel/BlockingHook.hpp"
@@ -123,6 +125,12 @@ void ServiceCarrier::takeRequests() {
             } catch (...) {
                 received.unreadable = std::current_exception();
             }
+            // A caller is named by the GUID of its reply reader, whose first twelve
+            // bytes are its participant's: a request written by another participant
+            // than the one it names (one process speaking for another) is dropped.
+            if (!writtenByItsCaller(reader, infos[i].publication_handle, received.header)) {
+                batch.pop_back();
+            }
         }
         dds_return_loan(reader, samples, taken);
         std::set<RequestKey> cancelled;
@@ -199,6 +207,35 @@ void ServiceCarrier::takeRequests() {
             return;
         }
     }
+}
+
+bool ServiceCarrier::writtenByItsCaller(dds_entity_t reader, dds_instance_handle_t writer, const RrHeader& header) {
+    constexpr std::size_t kPrefix = 12;
+    std::lock_guard<std::mutex> lock(writersMutex_);
+    auto it = writerParticipants_.find(writer);
+    if (it == writerParticipants_.end()) {
+        dds_builtintopic_endpoint_t* endpoint = dds_get_matched_publication_data(reader, writer);
+        if (endpoint == nullptr) {
+            return false;  // a writer no longer matched: nothing can be said of it
+        }
+        if (writerParticipants_.size() >= kMostWriters) {
+            writerParticipants_.clear();
+        }
+        RrClientId participant{};
+        std::memcpy(participant.data(), endpoint->participant_key.v, participant.size());
+        dds_builtintopic_free_endpoint(endpoint);
+        it = writerParticipants_.emplace(writer, participant).first;
+    }
+    if (std::memcmp(it->second.data(), header.client.data(), kPrefix) == 0) {
+        return true;
+    }
+    if (++misaddressed_ == 1) {
+        EngineLog::post(LogLevel::Warning, "qel.dds",
+                        "service of topic '" + topics_.request +
+                            "' dropped a request that a process wrote in the name of another caller; "
+                            "later ones are counted, not logged");
+    }
+    return false;
 }
 
 void ServiceCarrier::cancel(const RrHeader& header) {

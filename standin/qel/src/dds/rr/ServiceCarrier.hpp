@@ -13,6 +13,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include <boost/thread/future.hpp>
@@ -51,6 +52,10 @@ private:
     void answer(const RrHeader& header, const std::string& command, boost::future<std::string>& done);
     // A caller gave up on its request: it is dropped unless it runs already.
     void cancel(const RrHeader& header);
+    // Whether the request was written by the participant of the caller it names.
+    bool writtenByItsCaller(dds_entity_t reader, dds_instance_handle_t writer, const RrHeader& header);
+    // Writers remembered for that, at most (then forgotten and learnt again).
+    static constexpr std::size_t kMostWriters = 4096;
     void write(const RrHeader& header, const std::string& command, const std::string& result, const RrStatus& status);
 
     const std::shared_ptr<Domain> domain_;
@@ -64,6 +69,10 @@ private:
     using RequestKey = std::pair<RrClientId, std::uint64_t>;
     std::mutex inFlightMutex_;
     std::map<RequestKey, std::weak_ptr<embedded::reqrep::Call>> inFlight_;
+
+    std::mutex writersMutex_;
+    std::unordered_map<dds_instance_handle_t, RrClientId> writerParticipants_;
+    std::size_t misaddressed_ = 0;  // writersMutex_
 
     std::mutex readerMutex_;
     std::atomic<dds_entity_t> reader_{0};
