@@ -116,6 +116,28 @@ def test_texts_that_are_not_utf8_are_refused_and_logged_and_good_samples_flow(fa
     sub.close()
 
 
+def logged_service(factory, topic_name):
+    """A server at dds.rr://0/TOPIC with one worker whose service "svc" notes each
+    Setup it runs (Setup("busy") holds the worker for half a second)."""
+    ran = []
+
+    class Logged:
+        def Setup(self, mode):
+            ran.append(mode)
+            if mode == "busy":
+                time.sleep(0.5)
+            return mode
+
+    server = factory.createServer(f"dds.rr://0/{topic_name}", pyqelcpp.RrQoSList(), {"rr.workerThreads": "1"})
+    Kyrif.KyrCmds.KyrCmdsSyncService.registerService(server, "svc", Logged())
+    return server, ran
+
+
+def run_rr_peer(program, role, topic_name):
+    return subprocess.run([program, role, "0", f"{topic_name}/svc"], env=foreign_env(), capture_output=True,
+                          text=True, timeout=LONG)
+
+
 class TestACallerThatGivesUp:
     def test_cancels_its_request_at_the_service(self, factory, rr_c_peer, topic_name):
         sink = subprocess.Popen([rr_c_peer, "sink", "0", f"{topic_name}/svc"], env=foreign_env(),
@@ -135,19 +157,8 @@ class TestACallerThatGivesUp:
             sink.wait(LONG)
 
     def test_a_request_cancelled_while_it_waits_for_a_worker_never_runs(self, factory, rr_c_peer, topic_name):
-        ran = []
-
-        class Logged:
-            def Setup(self, mode):
-                ran.append(mode)
-                if mode == "busy":
-                    time.sleep(0.5)  # the only worker is busy while the cancellation comes
-                return mode
-
-        server = factory.createServer(f"dds.rr://0/{topic_name}", pyqelcpp.RrQoSList(), {"rr.workerThreads": "1"})
-        Kyrif.KyrCmds.KyrCmdsSyncService.registerService(server, "svc", Logged())
-        done = subprocess.run([rr_c_peer, "burst", "0", f"{topic_name}/svc"], env=foreign_env(), capture_output=True,
-                              text=True, timeout=LONG)
+        server, ran = logged_service(factory, topic_name)
+        done = run_rr_peer(rr_c_peer, "burst", topic_name)
         assert done.returncode == 0, done.stderr
         # No reply to the cancelled request: its caller waits no more.
         assert done.stdout == "1 0 busy\n3 0 kept\n" and ran == ["busy", "kept"]
@@ -176,17 +187,8 @@ class TestOnlyTheRightPartiesTalk:
             liar.wait(LONG)
 
     def test_a_request_written_in_another_caller_s_name_never_runs(self, factory, rr_c_peer, topic_name):
-        ran = []
-
-        class Logged:
-            def Setup(self, mode):
-                ran.append(mode)
-                return mode
-
-        server = factory.createServer(f"dds.rr://0/{topic_name}", pyqelcpp.RrQoSList(), {})
-        Kyrif.KyrCmds.KyrCmdsSyncService.registerService(server, "svc", Logged())
-        done = subprocess.run([rr_c_peer, "forge", "0", f"{topic_name}/svc"], env=foreign_env(), capture_output=True,
-                              text=True, timeout=LONG)
+        server, ran = logged_service(factory, topic_name)
+        done = run_rr_peer(rr_c_peer, "forge", topic_name)
         assert done.returncode == 0, done.stderr
         assert done.stdout == "3 0 own\n" and ran == ["own"]
         server.close()
