@@ -138,6 +138,23 @@ def run_rr_peer(program, role, topic_name):
                           text=True, timeout=LONG)
 
 
+def test_a_sample_over_the_largest_size_is_refused_at_publish_and_on_receipt(factory, ps_qos, c_peer, topic_name,
+                                                                            caplog):
+    sub = Kyrif.Method.staticGetSubscriber(factory, f"dds.ps://0/{topic_name}", ps_qos, {})
+    with caplog.at_level("WARNING", logger="qel.dds.engine"):
+        proc = subprocess.run([c_peer, "huge", "0", topic_name, "3"], env=foreign_env(), timeout=LONG)
+        assert proc.returncode == 0
+        assert read_all(sub, 2) == [("c0", "from C 0"), ("c2", "from C 2")]
+    assert any("oversize" in r.getMessage() for r in caplog.records)
+    pub = Kyrif.Method.staticGetPublisher(factory, f"dds.ps://0/{topic_name}", ps_qos, {})
+    sample = pub.createDataEntity()
+    sample.setParameters("x" * (65 << 20))
+    with pytest.raises(pyqelcpp.QelException, match="oversize"):
+        pub.publish(sample, 1.0)
+    pub.close()
+    sub.close()
+
+
 class TestACallerThatGivesUp:
     def test_cancels_its_request_at_the_service(self, factory, rr_c_peer, topic_name):
         sink = subprocess.Popen([rr_c_peer, "sink", "0", f"{topic_name}/svc"], env=foreign_env(),

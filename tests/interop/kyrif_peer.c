@@ -7,7 +7,8 @@
  *                                      "name|parameters" until COUNT arrived
  *   kyrif_peer bad DOMAIN TOPIC COUNT  as pub, but waits for two readers, and every
  *                                      other sample's name (or parameters) holds bytes
- *                                      that are not UTF-8 */
+ *                                      that are not UTF-8
+ *   kyrif_peer huge DOMAIN TOPIC COUNT as pub, but sample 1's parameters hold 65 MiB */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -35,7 +36,8 @@ int main(int argc, char **argv) {
   dds_qset_history(qos, DDS_HISTORY_KEEP_ALL, 0);
 
   const int bad = strcmp(argv[1], "bad") == 0;
-  if (strcmp(argv[1], "pub") == 0 || bad) {
+  const int huge = strcmp(argv[1], "huge") == 0;
+  if (strcmp(argv[1], "pub") == 0 || bad || huge) {
     dds_entity_t writer = dds_create_writer(participant, topic, qos, NULL);
     if (writer < 0) return fail("writer", writer);
     dds_set_status_mask(writer, DDS_PUBLICATION_MATCHED_STATUS);
@@ -55,7 +57,16 @@ int main(int argc, char **argv) {
         strcat(i % 4 == 1 ? name : parameters, "\xff\xfe");
       }
       kyrif_Method sample = {name, parameters};
+      char *big = NULL;
+      if (huge && i == 1) {
+        const size_t size = 65u << 20;
+        big = malloc(size + 1);
+        memset(big, 'x', size);
+        big[size] = '\0';
+        sample.parameters = big;
+      }
       dds_return_t rc = dds_write(writer, &sample);
+      free(big);
       if (rc != DDS_RETCODE_OK) return fail("write", rc);
     }
     dds_wait_for_acks(writer, DDS_SECS(10));

@@ -96,7 +96,8 @@ std::string DomainSettings::configuration(std::uint32_t domain) const {
     // overflow plus that much, not thousands of samples later.
     xml += "</Peers><LeaseDuration>" + std::to_string(leaseMs) +
            "ms</LeaseDuration></Discovery><Internal><WriteBatch>true</WriteBatch><Watermarks><WhcHigh>" +
-           std::to_string(kUnacknowledgedBytes) + "B</WhcHigh></Watermarks></Internal></Domain></CycloneDDS>";
+           std::to_string(kUnacknowledgedBytes) + "B</WhcHigh></Watermarks><MaxSampleSize>" +
+           std::to_string(kMaxSampleBytes) + "B</MaxSampleSize></Internal></Domain></CycloneDDS>";
     return xml;
 }
 

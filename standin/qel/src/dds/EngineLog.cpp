@@ -121,7 +121,7 @@ void sink(void*, const dds_log_data_t* data) {
         return;
     }
     const LogLevel level = levelOf(data->priority);
-    if (level == LogLevel::Error) {
+    if (level >= LogLevel::Warning) {
         lastError = text;
     }
     State& s = state();

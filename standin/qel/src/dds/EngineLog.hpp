@@ -19,9 +19,9 @@ public:
     // Hands a message of the transport's own on through the same thread: for
     // messages that arise on the engine's threads, which must not log directly.
     static void post(LogLevel level, const char* logger, std::string text);
-    // The last error the engine wrote on the calling thread since the last call
-    // (empty if none): the reason behind a failed call of the engine, which its
-    // return code alone does not tell.
+    // The last error or warning the engine wrote on the calling thread since the
+    // last call (empty if none): the reason behind a failed call of the engine,
+    // which its return code alone does not tell.
     static std::string takeLastError();
     // Hands on what is queued and ends the thread; later messages (of an engine whose
     // threads were left behind) are dropped. Part of the middleware's exit work; does

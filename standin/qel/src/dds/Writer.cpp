@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "EngineLog.hpp"
 #include "EntityQos.hpp"
 #include "tav/qel/BlockingHook.hpp"
 #include "tav/qel/InterruptionHook.hpp"
@@ -92,7 +93,9 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
             return;
         }
         if (rc != DDS_RETCODE_TIMEOUT) {
-            throw QelException("cannot publish on topic '" + topicName_ + "': " + engineError(rc));
+            const std::string reason = EngineLog::takeLastError();
+            throw QelException("cannot publish on topic '" + topicName_ + "': " + engineError(rc) +
+                               (reason.empty() ? std::string() : " (" + reason + ")"));
         }
         // The readers can acknowledge only what was sent.
         batchOpened_.store(0);

@@ -45,13 +45,15 @@ struct SendScope {
     ~SendScope() { --inLinkSend; }
 };
 
-class TakeReplies final : public embedded::PoolJob {
+// Work of a link that must run on a worker thread: taking replies that arrived while
+// a sender held the port, sending a cancellation, failing a call.
+class LinkJob final : public embedded::PoolJob {
 public:
-    explicit TakeReplies(std::function<void()> take) : take_(std::move(take)) {}
-    void runJob() override { take_(); }
+    explicit LinkJob(std::function<void()> work) : work_(std::move(work)) {}
+    void runJob() override { work_(); }
 
 private:
-    std::function<void()> take_;
+    std::function<void()> work_;
 };
 
 // Keeps a link, reachable, until the process ends. For a link whose last reference
@@ -209,7 +211,7 @@ void ClientLink::onReplies(dds_entity_t, void* self) {
     }
     if (inLinkSend > 0) {
         auto& workers = link->engine_->workers;
-        workers.post(std::make_shared<TakeReplies>([link = std::move(link)] { link->takeReplies(); }));
+        workers.post(std::make_shared<LinkJob>([link = std::move(link)] { link->takeReplies(); }));
         return;
     }
     link->takeReplies();
@@ -317,15 +319,22 @@ bool ClientLink::enqueue(const std::shared_ptr<Call>& call, const std::shared_pt
     // cancelled (after it, as both are sent under sendMutex_); one that ended
     // already is not sent at all.
     call->setOnAbandon([link = weak_from_this(), sequence] {
+        // Sent by a worker: a write may wait for room in the writer, which neither
+        // the caller nor the reply timer may do.
         if (auto self = link.lock()) {
-            self->abandoned(sequence);
+            auto& workers = self->engine_->workers;
+            workers.post(std::make_shared<LinkJob>([self = std::move(self), sequence] {
+                self->abandoned(sequence);
+            }));
         }
     });
     std::lock_guard<std::mutex> sending(sendMutex_);
     if (call->claimed()) {
         return true;
     }
-    if (!send(sequence, call->request(), replyTimeMs)) {
+    const bool sent = send(sequence, call->request(), replyTimeMs);
+    jammed_.store(!sent);
+    if (!sent) {
         // Said at once rather than left to the reply time, which may be unbounded;
         // failed on a worker, since the port's lock is held here.
         {
@@ -335,7 +344,7 @@ bool ClientLink::enqueue(const std::shared_ptr<Call>& call, const std::shared_pt
         auto refused = std::make_exception_ptr(
             TimeoutException("request " + call->request().command + " on topic '" + topics_.request +
                              "' could not be sent: the service's readers did not take requests for 1 s"));
-        return engine_->workers.post(std::make_shared<TakeReplies>([call, refused] { call->fail(refused); }));
+        return engine_->workers.post(std::make_shared<LinkJob>([call, refused] { call->fail(refused); }));
     }
     return true;
 }
@@ -347,9 +356,13 @@ void ClientLink::abandoned(std::uint64_t sequence) {
             return;  // answered, or never sent
         }
     }
-    // A request with no command and a sequence number is a cancellation.
+    // A request with no command and a sequence number is a cancellation. While the
+    // service's readers hold the writer full (a service that died and is not yet
+    // taken for gone), cancellations are not sent: each would wait for room.
     std::lock_guard<std::mutex> sending(sendMutex_);
-    send(sequence, tav::qel::rr::detail::Request{}, 0);
+    if (!jammed_.load()) {
+        jammed_.store(!send(sequence, tav::qel::rr::detail::Request{}, 0));
+    }
 }
 
 bool ClientLink::send(std::uint64_t sequence, const tav::qel::rr::detail::Request& request,

@@ -100,6 +100,8 @@ private:
     std::unordered_map<std::uint64_t, std::weak_ptr<embedded::reqrep::Call>> sent_;
     std::size_t sentWatermark_ = 256;
     std::atomic<std::size_t> misanswered_{0};  // replies dropped for naming another command
+    // The last write of a request or cancellation found no room within its wait.
+    std::atomic<bool> jammed_{false};
 };
 
 }  // namespace tav::qel::dds
