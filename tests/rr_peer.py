@@ -7,6 +7,9 @@ step, which the test reads.
   call ENDPOINT COUNT   calls Ping COUNT times and prints the replies as JSON
   serve-logged ENDPOINT serves "svc" (sync) and prints "ran MODE" for each Setup it
                         runs, until its standard input ends
+  flood ENDPOINT COUNT  sends COUNT ReadPars("sleep 0.2") at once (reply time 600 s),
+                        prints "sent", then how many ended in a "busy" refusal once
+                        its standard input ends
 """
 import concurrent.futures
 import datetime
@@ -100,6 +103,23 @@ def main(role, endpoint, *args):
         say("ready")
         sys.stdin.read()
         server.close()
+    elif role == "flood":
+        qos = pyqelcpp.RrQoSList()
+        qos.append(pyqelcpp.ReplyTime(datetime.timedelta(seconds=600)))
+        client = KyrCmds.KyrCmdsAsync.staticGetClient(factory, endpoint, qos, EXTRA)
+        client.asyncConnect().get()
+        futures = [client.ReadPars("sleep 0.2") for _ in range(int(args[0]))]
+        say("sent")
+        sys.stdin.read()
+        busy = 0
+        for future in futures:
+            if future.wait_for(0.0) == pyqelcpp.FutureStatus.ready:
+                try:
+                    future.get()
+                except pyqelcpp.QelException as error:
+                    busy += "is busy" in str(error)
+        say(busy)
+        client.close()
     elif role == "call":
         qos = pyqelcpp.RrQoSList()
         qos.append(pyqelcpp.ReplyTime(datetime.timedelta(seconds=30)))

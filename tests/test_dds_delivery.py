@@ -106,8 +106,8 @@ def test_a_reader_that_does_not_read_holds_the_publisher_back_after_its_queue(fa
             pub.publish(method(pub, "k", str(i)), 0.3)
             outstanding += 1
     # The reader's queue of 4, its overflow of 256 and one sample in its engine's
-    # reader, then at most 64 KiB of small samples in the writer.
-    assert 4 + 256 < outstanding < 4 + 256 + 1 + 65536 // 40
+    # reader, then at most the engine's 500 kB of small samples in the writer.
+    assert 4 + 256 < outstanding < 4 + 256 + 1 + 500_000 // 40
     reader.proc.stdin.write(f"{outstanding}\n")
     reader.proc.stdin.flush()
     assert len(json.loads(reader.line())) == outstanding

@@ -193,6 +193,27 @@ def test_requests_nobody_waits_for_do_not_run_when_a_hung_service_recovers(facto
     server.close()
 
 
+def test_a_flood_from_one_caller_leaves_the_others_served_and_is_bounded(factory, server_endpoint, peers):
+    class Slow:
+        def ReadPars(self, text):
+            time.sleep(float(text.split()[1]))
+            return "slept"
+
+        def Ping(self):
+            return "pong"
+
+    server = factory.createServer(server_endpoint, pyqelcpp.RrQoSList(), {"rr.workerThreads": "4"})
+    KyrCmds.KyrCmdsSyncService.registerService(server, "svc", Slow())
+    # More than a caller may have waiting: the rest are refused at once as "busy".
+    flood = peers("flood", server_endpoint + "/svc", "1500")
+    assert flood.line() == "sent"
+    other = peers("call", server_endpoint + "/svc", "3")  # another caller, behind the flood
+    assert json.loads(other.line()) == [f"pong"] * 3
+    flood.proc.stdin.close()
+    assert 0 < int(flood.line()) <= 1500 - 1024 - 16
+    server.close()
+
+
 def test_many_clients_in_many_processes_are_served_at_once(factory, server_endpoint, peers):
     running = 0
     most = 0

@@ -90,13 +90,9 @@ std::string DomainSettings::configuration(std::uint32_t domain) const {
         xml += "<Peer address=\"" + item + "\"/>";
     }
     // Write batching: a writer's samples share a packet until the writer flushes it
-    // (Writer.hpp says when). A writer holds at most kUnacknowledgedBytes of samples
-    // that a matched reader has not acknowledged; a write beyond that waits, so that
-    // a reader that does not keep up holds its writers back after its own queue and
-    // overflow plus that much, not thousands of samples later.
+    // (Writer.hpp says when). Samples larger than kMaxSampleBytes are refused.
     xml += "</Peers><LeaseDuration>" + std::to_string(leaseMs) +
-           "ms</LeaseDuration></Discovery><Internal><WriteBatch>true</WriteBatch><Watermarks><WhcHigh>" +
-           std::to_string(kUnacknowledgedBytes) + "B</WhcHigh></Watermarks><MaxSampleSize>" +
+           "ms</LeaseDuration></Discovery><Internal><WriteBatch>true</WriteBatch><MaxSampleSize>" +
            std::to_string(kMaxSampleBytes) + "B</MaxSampleSize></Internal></Domain></CycloneDDS>";
     return xml;
 }

@@ -18,9 +18,6 @@
 
 namespace tav::qel::dds {
 
-// The most bytes of samples a writer holds that a matched reader has not
-// acknowledged (the engine's accounting adds some forty bytes to each sample).
-inline constexpr std::size_t kUnacknowledgedBytes = 64 * 1024;
 // The largest sample (serialized) the engine sends or accepts: a larger one is
 // refused at publish, and dropped with a logged warning on receipt, so that no
 // other process can make a reader allocate without bound.

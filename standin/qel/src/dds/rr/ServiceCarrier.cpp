@@ -60,9 +60,19 @@ void ServiceCarrier::open() {
 }
 
 void ServiceCarrier::stopReceiving() {
-    std::lock_guard<std::mutex> lock(readerMutex_);
-    if (const dds_entity_t reader = reader_.exchange(0); reader > 0) {
-        runBlocking([&] { dds_delete(reader); });
+    {
+        std::lock_guard<std::mutex> lock(readerMutex_);
+        if (const dds_entity_t reader = reader_.exchange(0); reader > 0) {
+            runBlocking([&] { dds_delete(reader); });
+        }
+    }
+    // Requests still waiting for their turn end as the server's own queued ones do,
+    // and none is handed on any more.
+    stopped_.store(true);
+    for (RequestQueue::Entry& entry : queue_.drain()) {
+        write(entry.header, entry.request.command, std::string(),
+              statusOf(std::make_exception_ptr(ClosedException("the server was closed before the request ran")),
+                       *wire_));
     }
 }
 
@@ -90,6 +100,8 @@ void ServiceCarrier::onRequests(dds_entity_t, void* self) {
 
 namespace {
 constexpr const char* kGaveUp = "the caller gave up waiting for the reply";
+// The longest a request without reply time is kept for the service.
+constexpr std::chrono::milliseconds kLongestReplyTime{60000};
 }  // namespace
 
 void ServiceCarrier::takeRequests() {
@@ -105,7 +117,6 @@ void ServiceCarrier::takeRequests() {
     void* samples[kBatch];
     dds_sample_info_t infos[kBatch];
     std::vector<Received> batch;
-    std::shared_ptr<ServiceCarrier> self;
     for (;;) {
         samples[0] = nullptr;
         const dds_return_t taken = dds_take(reader, samples, infos, kBatch, kBatch);
@@ -160,53 +171,94 @@ void ServiceCarrier::takeRequests() {
             if (cancelled.count(RequestKey{header.client, header.sequence}) != 0) {
                 continue;
             }
-            if (!self) {
-                self = shared_from_this();
+            RequestQueue::Entry entry;
+            entry.header = header;
+            entry.arrived = std::chrono::steady_clock::now();
+            // What a request holds: its text, and about a kilobyte for a structure.
+            entry.bytes = received.request.text.size() + (received.request.entity ? 1024 : 0) + 64;
+            entry.request = std::move(received.request);
+            const std::string command = entry.request.command;
+            if (auto refused = queue_.push(std::move(entry))) {
+                write(header, command, std::string(),
+                      statusOf(std::make_exception_ptr(QelException("service of topic '" + topics_.request +
+                                                                    "' is busy: " + *refused)),
+                               *wire_));
             }
-            std::string command = received.request.command;
-            const RequestKey key{header.client, header.sequence};
-            {
-                // Noted before it is queued, so that neither its answer nor its
-                // cancellation can come before it is known.
-                std::lock_guard<std::mutex> lock(inFlightMutex_);
-                inFlight_[key] = {};
-            }
-            boost::future<std::string> reply;
-            std::weak_ptr<embedded::reqrep::Call> call;
-            try {
-                reply = bridge_->forward(std::move(received.request), std::chrono::milliseconds(header.replyTimeMs),
-                                         call);
-            } catch (...) {
-                {
-                    std::lock_guard<std::mutex> lock(inFlightMutex_);
-                    inFlight_.erase(key);
-                }
-                write(header, command, std::string(), statusOf(std::current_exception(), *wire_));
-                continue;
-            }
-            bool cancelledMeanwhile = false;
-            {
-                std::lock_guard<std::mutex> lock(inFlightMutex_);
-                auto it = inFlight_.find(key);
-                cancelledMeanwhile = it == inFlight_.end();
-                if (!cancelledMeanwhile && it->second.expired()) {
-                    it->second = call;
-                }
-            }
-            if (auto forwarded = call.lock(); forwarded && cancelledMeanwhile) {
-                forwarded->fail(std::make_exception_ptr(TimeoutException(kGaveUp)));
-            }
-            // Answered on the thread that completes the request: a worker thread of
-            // the server, or whoever fails it (a close, a cancellation).
-            reply.then(boost::launch::sync,
-                       [self, header, command = std::move(command)](boost::future<std::string> done) mutable {
-                           self->answer(header, command, done);
-                       });
         }
+        dispatch();
         if (static_cast<std::size_t>(taken) < kBatch) {
             return;
         }
     }
+}
+
+void ServiceCarrier::dispatch() {
+    auto self = weak_from_this().lock();
+    if (!self || stopped_.load()) {
+        return;  // closing: nothing more is handed on
+    }
+    while (auto entry = queue_.next()) {
+        handOn(self, std::move(*entry));
+    }
+}
+
+void ServiceCarrier::handOn(const std::shared_ptr<ServiceCarrier>& self, RequestQueue::Entry entry) {
+    const RrHeader header = entry.header;
+    const std::string command = entry.request.command;
+    // How long its caller still waits, counted from its arrival; a request without
+    // reply time waits at most kLongestReplyTime.
+    const auto waitedFor = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                                 entry.arrived);
+    const auto allowed = header.replyTimeMs != 0 ? std::chrono::milliseconds(header.replyTimeMs) : kLongestReplyTime;
+    if (waitedFor >= allowed) {
+        write(header, command, std::string(),
+              statusOf(std::make_exception_ptr(TimeoutException("request " + command + " waited " +
+                                                                std::to_string(waitedFor.count()) +
+                                                                " ms for the service, longer than its reply time")),
+                       *wire_));
+        queue_.finished(header.client);
+        return;
+    }
+    const RequestKey key{header.client, header.sequence};
+    {
+        // Noted before it is handed on, so that neither its answer nor its
+        // cancellation can come before it is known.
+        std::lock_guard<std::mutex> lock(inFlightMutex_);
+        inFlight_[key] = {};
+    }
+    boost::future<std::string> reply;
+    std::weak_ptr<embedded::reqrep::Call> call;
+    try {
+        reply = bridge_->forward(std::move(entry.request), allowed - waitedFor, call);
+    } catch (...) {
+        {
+            std::lock_guard<std::mutex> lock(inFlightMutex_);
+            inFlight_.erase(key);
+        }
+        queue_.finished(header.client);
+        write(header, command, std::string(), statusOf(std::current_exception(), *wire_));
+        return;
+    }
+    bool cancelledMeanwhile = false;
+    {
+        std::lock_guard<std::mutex> lock(inFlightMutex_);
+        auto it = inFlight_.find(key);
+        cancelledMeanwhile = it == inFlight_.end();
+        if (!cancelledMeanwhile && it->second.expired()) {
+            it->second = call;
+        }
+    }
+    if (auto forwarded = call.lock(); forwarded && cancelledMeanwhile) {
+        forwarded->fail(std::make_exception_ptr(TimeoutException(kGaveUp)));
+    }
+    // Answered on the thread that completes the request: a worker thread of the
+    // server, or whoever fails it (a close, a cancellation); the caller's next
+    // request then takes its turn.
+    reply.then(boost::launch::sync, [self, header, command](boost::future<std::string> done) mutable {
+        self->answer(header, command, done);
+        self->queue_.finished(header.client);
+        self->dispatch();
+    });
 }
 
 bool ServiceCarrier::writtenByItsCaller(dds_entity_t reader, dds_instance_handle_t writer, const RrHeader& header) {
@@ -239,6 +291,9 @@ bool ServiceCarrier::writtenByItsCaller(dds_entity_t reader, dds_instance_handle
 }
 
 void ServiceCarrier::cancel(const RrHeader& header) {
+    if (queue_.remove(header.client, header.sequence)) {
+        return;  // still waiting for its turn: it never runs
+    }
     std::shared_ptr<embedded::reqrep::Call> call;
     {
         std::lock_guard<std::mutex> lock(inFlightMutex_);

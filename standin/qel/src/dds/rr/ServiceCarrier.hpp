@@ -20,6 +20,7 @@
 
 #include "../../rr/ClientState.hpp"
 #include "../Domain.hpp"
+#include "RequestQueue.hpp"
 #include "RrEndpoint.hpp"
 #include "tav/qel/RrWireType.hpp"
 
@@ -50,6 +51,9 @@ private:
     static void onRequests(dds_entity_t reader, void* self);
     void takeRequests();
     void answer(const RrHeader& header, const std::string& command, boost::future<std::string>& done);
+    // Hands the waiting requests to the server, callers in turn (see RequestQueue).
+    void dispatch();
+    void handOn(const std::shared_ptr<ServiceCarrier>& self, RequestQueue::Entry entry);
     // A caller gave up on its request: it is dropped unless it runs already.
     void cancel(const RrHeader& header);
     // Whether the request was written by the participant of the caller it names.
@@ -70,6 +74,8 @@ private:
     std::mutex inFlightMutex_;
     std::map<RequestKey, std::weak_ptr<embedded::reqrep::Call>> inFlight_;
 
+    RequestQueue queue_;
+    std::atomic<bool> stopped_{false};  // no more requests are handed on
     std::mutex writersMutex_;
     std::unordered_map<dds_instance_handle_t, RrClientId> writerParticipants_;
     std::size_t misaddressed_ = 0;  // writersMutex_
