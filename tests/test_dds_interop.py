@@ -1,6 +1,7 @@
 """Foreign peers of the dds.ps transport: a plain C program on the engine's C API
 and the shipped IDL, the native C++ example, and a peer on another host (a network
 namespace joined by a veth pair)."""
+import contextlib
 import datetime
 import itertools
 import json
@@ -133,6 +134,24 @@ def logged_service(factory, topic_name):
     return server, ran
 
 
+@contextlib.contextmanager
+def foreign_service(factory, program, role, topic_name):
+    """The request/reply C peer serving in ROLE at TOPIC/svc, and a client of it that
+    waits half a second for each reply."""
+    peer = subprocess.Popen([program, role, "0", f"{topic_name}/svc"], env=foreign_env(), stdout=subprocess.PIPE,
+                            text=True)
+    try:
+        assert peer.stdout.readline() == "ready\n"
+        qos = pyqelcpp.RrQoSList()
+        qos.append(pyqelcpp.ReplyTime(datetime.timedelta(seconds=0.5)))
+        client = Kyrif.KyrCmds.KyrCmdsSync.staticGetClient(factory, f"dds.rr://0/{topic_name}/svc", qos, {})
+        yield peer, client
+        client.close()
+    finally:
+        peer.kill()
+        peer.wait(LONG)
+
+
 def run_rr_peer(program, role, topic_name):
     return subprocess.run([program, role, "0", f"{topic_name}/svc"], env=foreign_env(), capture_output=True,
                           text=True, timeout=LONG)
@@ -157,21 +176,11 @@ def test_a_sample_over_the_largest_size_is_refused_at_publish_and_on_receipt(fac
 
 class TestACallerThatGivesUp:
     def test_cancels_its_request_at_the_service(self, factory, rr_c_peer, topic_name):
-        sink = subprocess.Popen([rr_c_peer, "sink", "0", f"{topic_name}/svc"], env=foreign_env(),
-                                stdout=subprocess.PIPE, text=True)
-        try:
-            assert sink.stdout.readline() == "ready\n"
-            qos = pyqelcpp.RrQoSList()
-            qos.append(pyqelcpp.ReplyTime(datetime.timedelta(seconds=0.5)))
-            client = Kyrif.KyrCmds.KyrCmdsSync.staticGetClient(factory, f"dds.rr://0/{topic_name}/svc", qos, {})
+        with foreign_service(factory, rr_c_peer, "sink", topic_name) as (sink, client):
             with pytest.raises(pyqelcpp.TimeoutException):
                 client.Setup("x")
             # The request, then its cancellation: the same number, no command.
             assert [sink.stdout.readline(), sink.stdout.readline()] == ["1 Setup\n", "1 \n"]
-            client.close()
-        finally:
-            sink.kill()
-            sink.wait(LONG)
 
     def test_a_request_cancelled_while_it_waits_for_a_worker_never_runs(self, factory, rr_c_peer, topic_name):
         server, ran = logged_service(factory, topic_name)
@@ -184,13 +193,7 @@ class TestACallerThatGivesUp:
 
 class TestOnlyTheRightPartiesTalk:
     def test_a_reply_naming_another_command_is_no_answer(self, factory, rr_c_peer, topic_name, caplog):
-        liar = subprocess.Popen([rr_c_peer, "liar", "0", f"{topic_name}/svc"], env=foreign_env(),
-                                stdout=subprocess.PIPE, text=True)
-        try:
-            assert liar.stdout.readline() == "ready\n"
-            qos = pyqelcpp.RrQoSList()
-            qos.append(pyqelcpp.ReplyTime(datetime.timedelta(seconds=0.5)))
-            client = Kyrif.KyrCmds.KyrCmdsSync.staticGetClient(factory, f"dds.rr://0/{topic_name}/svc", qos, {})
+        with foreign_service(factory, rr_c_peer, "liar", topic_name) as (_, client):
             with caplog.at_level("WARNING", logger="qel.dds"):
                 with pytest.raises(pyqelcpp.TimeoutException):
                     client.Setup("x")
@@ -198,10 +201,6 @@ class TestOnlyTheRightPartiesTalk:
                 while not caplog.records and time.monotonic() < deadline:
                     time.sleep(0.01)
             assert "named command 'NotTheCommandAsked'" in caplog.records[0].getMessage()
-            client.close()
-        finally:
-            liar.kill()
-            liar.wait(LONG)
 
     def test_a_request_written_in_another_caller_s_name_never_runs(self, factory, rr_c_peer, topic_name):
         server, ran = logged_service(factory, topic_name)

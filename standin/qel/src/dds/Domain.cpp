@@ -198,8 +198,13 @@ Domain::Discovered Domain::discovered(const std::string& topicName) {
     // Every announcement in one read (one instance per reader; a domain of hundreds
     // of processes has a few thousand), counting the new ones as news.
     constexpr std::size_t kMost = 8192;
-    std::vector<void*> samples(kMost, nullptr);
-    std::vector<dds_sample_info_t> infos(kMost);
+    if (seenSamples_.empty()) {
+        seenSamples_.resize(kMost);
+        seenInfos_.resize(kMost);
+    }
+    std::vector<void*>& samples = seenSamples_;
+    std::vector<dds_sample_info_t>& infos = seenInfos_;
+    samples[0] = nullptr;
     const dds_return_t n = dds_read(readersSeen_, samples.data(), infos.data(), kMost, kMost);
     for (dds_return_t i = 0; i < n; ++i) {
         const auto* endpoint = static_cast<const dds_builtintopic_endpoint_t*>(samples[i]);

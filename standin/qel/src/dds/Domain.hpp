@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "DomainSettings.hpp"
 #include "tav/qel/Properties.hpp"
@@ -75,6 +76,9 @@ private:
     dds_entity_t participantsSeen_ = 0;
     dds_entity_t readersSeen_ = 0;
     dds_guid_t self_{};
+    // Room for one read of those announcements, made on first use.
+    std::vector<void*> seenSamples_;
+    std::vector<dds_sample_info_t> seenInfos_;
     std::chrono::steady_clock::time_point lastChange_ = joined_;
 };
 
