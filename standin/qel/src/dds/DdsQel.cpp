@@ -215,7 +215,7 @@ void DdsQel::shutdown() {
     const auto notAfter = std::chrono::steady_clock::now() + longest;
     for (const auto& writer : writers) {
         if (const std::size_t left = writer->finish(notAfter)) {
-            logMessage(LogLevel::Warning, kLogger, unacknowledgedText(*writer, left) + " before the process ended");
+            logMessage(LogLevel::Warning, kTransportLogger, unacknowledgedText(*writer, left) + " before the process ended");
         }
     }
     shared_->flusher->stop();

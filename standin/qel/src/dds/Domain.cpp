@@ -60,11 +60,6 @@ bool anyNews(dds_entity_t reader) {
     }
 }
 
-// " (what the engine said)", or nothing.
-std::string reason(const std::string& said) {
-    return said.empty() ? std::string() : " (" + said + ")";
-}
-
 }  // namespace
 
 std::string engineError(dds_return_t code) {
@@ -90,19 +85,19 @@ std::shared_ptr<Domain> Domain::open(std::uint32_t id, const Properties& propert
         return it->second;
     }
     const bool fromEnvironment = configuredByEnvironment();
-    EngineLog::takeLastError();
+    EngineLog::takeReason();  // nothing said before concerns this domain
     if (!fromEnvironment) {
         const std::string configuration = settings.configuration(id);
         const dds_entity_t domain = dds_create_domain(id, configuration.c_str());
         if (domain < 0 && domain != DDS_RETCODE_PRECONDITION_NOT_MET) {
             throw QelException("cannot join domain " + std::to_string(id) + " with " + settings.describe() + ": " +
-                               engineError(domain) + reason(EngineLog::takeLastError()));
+                               engineError(domain) + EngineLog::takeReason());
         }
     }
     const dds_entity_t participant = dds_create_participant(id, nullptr, nullptr);
     if (participant < 0) {
         throw QelException("cannot join domain " + std::to_string(id) + ": " + engineError(participant) +
-                           reason(EngineLog::takeLastError()));
+                           EngineLog::takeReason());
     }
     auto domain = std::make_shared<Domain>(id, participant, settings, fromEnvironment);
     domains.domains.emplace(id, domain);
@@ -154,7 +149,7 @@ bool Domain::closeAll(std::chrono::milliseconds bound) {
             try {
                 hook->check();
             } catch (...) {
-                logMessage(LogLevel::Warning, "qel.dds",
+                logMessage(LogLevel::Warning, kTransportLogger,
                            "exit interrupted while the engine was shutting down; its threads are left behind");
                 return false;
             }
@@ -162,7 +157,7 @@ bool Domain::closeAll(std::chrono::milliseconds bound) {
         }
     }
     if (!ending->ended) {
-        logMessage(LogLevel::Warning, "qel.dds",
+        logMessage(LogLevel::Warning, kTransportLogger,
                    "the engine did not shut down within " + std::to_string(bound.count()) +
                        " ms (a network interface it used may have gone); its threads are left behind");
         return false;

@@ -20,7 +20,6 @@ namespace tav::qel::dds {
 
 namespace {
 
-constexpr const char* kLogger = "qel.dds.engine";
 // What the queue holds at most, and how many kinds of message are remembered for
 // the rate limit: an engine in trouble cannot grow either without bound.
 constexpr std::size_t kMostQueued = 1000;
@@ -151,7 +150,7 @@ void sink(void*, const dds_log_data_t* data) {
         }
         it->second = Seen{now, 0};
     }
-    enqueue(s, level, kLogger, std::move(text));
+    enqueue(s, level, kEngineLogger, std::move(text));
 }
 
 // Installed when the library is loaded, before any domain exists.
@@ -167,8 +166,9 @@ void EngineLog::post(LogLevel level, const char* logger, std::string text) {
     }
 }
 
-std::string EngineLog::takeLastError() {
-    return std::exchange(lastError, std::string());
+std::string EngineLog::takeReason() {
+    std::string said = std::exchange(lastError, std::string());
+    return said.empty() ? said : " (" + said + ")";
 }
 
 void EngineLog::stop() {

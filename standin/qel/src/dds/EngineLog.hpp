@@ -13,6 +13,11 @@
 
 namespace tav::qel::dds {
 
+// The loggers of the transports between processes: their own messages, and the
+// engine's.
+inline constexpr const char* kTransportLogger = "qel.dds";
+inline constexpr const char* kEngineLogger = "qel.dds.engine";
+
 class EngineLog {
 public:
     static constexpr std::chrono::seconds kQuietFor{10};
@@ -20,9 +25,10 @@ public:
     // messages that arise on the engine's threads, which must not log directly.
     static void post(LogLevel level, const char* logger, std::string text);
     // The last error or warning the engine wrote on the calling thread since the
-    // last call (empty if none): the reason behind a failed call of the engine,
-    // which its return code alone does not tell.
-    static std::string takeLastError();
+    // last call, as " (what it said)" to append to an error message, or empty: the
+    // reason behind a failed call of the engine, which its return code alone does
+    // not tell.
+    static std::string takeReason();
     // Hands on what is queued and ends the thread; later messages (of an engine whose
     // threads were left behind) are dropped. Part of the middleware's exit work; does
     // nothing in a process made by fork.

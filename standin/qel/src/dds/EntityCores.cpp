@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "../core/Deadline.hpp"
+#include "EngineLog.hpp"
 #include "SourceTime.hpp"
 #include "tav/qel/LogHook.hpp"
 #include "tav/qel/OwningProcess.hpp"
@@ -54,7 +55,7 @@ public:
         try {
             close();
         } catch (const TimeoutException& unacknowledged) {
-            logMessage(LogLevel::Warning, kLogger, unacknowledged.what());
+            logMessage(LogLevel::Warning, kTransportLogger, unacknowledged.what());
         }
     }
 

@@ -25,9 +25,6 @@ std::unique_ptr<ps::detail::MrvSubscriberCore> makeMrvSubscriberCore(std::shared
                                                                      std::unique_ptr<ps::detail::MrvSubscriberCore> local,
                                                                      std::shared_ptr<ReaderPump> pump);
 
-// The logger of this transport's messages.
-inline constexpr const char* kLogger = "qel.dds";
-
 // What close and exit say of samples that matched readers did not acknowledge.
 std::string unacknowledgedText(const Writer& writer, std::size_t count);
 

@@ -130,7 +130,7 @@ void ReaderPump::refuse(dds_entity_t reader, dds_instance_handle_t writer, const
         who = "writer " + guidText(endpoint->key) + " of participant " + guidText(endpoint->participant_key);
         dds_builtintopic_free_endpoint(endpoint);
     }
-    EngineLog::post(LogLevel::Warning, "qel.dds",
+    EngineLog::post(LogLevel::Warning, kTransportLogger,
                     "subscriber of topic '" + topic_->name + "' refused a sample of " + who + ": " + why +
                         "; further samples it refuses from that writer are counted, not logged");
 }

@@ -93,9 +93,8 @@ void Writer::write(const ps::DataEntityBase& sample, std::int64_t timestampNs,
             return;
         }
         if (rc != DDS_RETCODE_TIMEOUT) {
-            const std::string reason = EngineLog::takeLastError();
             throw QelException("cannot publish on topic '" + topicName_ + "': " + engineError(rc) +
-                               (reason.empty() ? std::string() : " (" + reason + ")"));
+                               EngineLog::takeReason());
         }
         // The readers can acknowledge only what was sent.
         batchOpened_.store(0);

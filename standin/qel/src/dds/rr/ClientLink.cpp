@@ -444,7 +444,7 @@ void ClientLink::takeReplies() {
                 }
             }
             if (misanswered && ++misanswered_ == 1) {
-                EngineLog::post(LogLevel::Warning, "qel.dds",
+                EngineLog::post(LogLevel::Warning, kTransportLogger,
                                 "client of topic '" + topics_.reply + "' dropped a reply to its request " +
                                     std::to_string(header.sequence) + " that named command '" + command +
                                     "'; later ones are counted, not logged");

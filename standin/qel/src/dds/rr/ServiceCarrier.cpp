@@ -70,9 +70,8 @@ void ServiceCarrier::stopReceiving() {
     // and none is handed on any more.
     stopped_.store(true);
     for (RequestQueue::Entry& entry : queue_.drain()) {
-        write(entry.header, entry.request.command, std::string(),
-              statusOf(std::make_exception_ptr(ClosedException("the server was closed before the request ran")),
-                       *wire_));
+        writeError(entry.header, entry.request.command,
+                   std::make_exception_ptr(ClosedException("the server was closed before the request ran")));
     }
 }
 
@@ -156,7 +155,7 @@ void ServiceCarrier::takeRequests() {
                 // Answered with the reason when at least whom to answer could be
                 // read (an argument that is not UTF-8, say).
                 if (header.sequence != 0) {
-                    write(header, std::string(), std::string(), statusOf(received.unreadable, *wire_));
+                    writeError(header, std::string(), received.unreadable);
                 }
                 continue;
             }
@@ -179,10 +178,8 @@ void ServiceCarrier::takeRequests() {
             entry.request = std::move(received.request);
             const std::string command = entry.request.command;
             if (auto refused = queue_.push(std::move(entry))) {
-                write(header, command, std::string(),
-                      statusOf(std::make_exception_ptr(QelException("service of topic '" + topics_.request +
-                                                                    "' is busy: " + *refused)),
-                               *wire_));
+                writeError(header, command, std::make_exception_ptr(QelException(
+                                                "service of topic '" + topics_.request + "' is busy: " + *refused)));
             }
         }
         dispatch();
@@ -211,11 +208,10 @@ void ServiceCarrier::handOn(const std::shared_ptr<ServiceCarrier>& self, Request
                                                                                  entry.arrived);
     const auto allowed = header.replyTimeMs != 0 ? std::chrono::milliseconds(header.replyTimeMs) : kLongestReplyTime;
     if (waitedFor >= allowed) {
-        write(header, command, std::string(),
-              statusOf(std::make_exception_ptr(TimeoutException("request " + command + " waited " +
-                                                                std::to_string(waitedFor.count()) +
-                                                                " ms for the service, longer than its reply time")),
-                       *wire_));
+        writeError(header, command,
+                   std::make_exception_ptr(TimeoutException("request " + command + " waited " +
+                                                            std::to_string(waitedFor.count()) +
+                                                            " ms for the service, longer than its reply time")));
         queue_.finished(header.client);
         return;
     }
@@ -236,7 +232,7 @@ void ServiceCarrier::handOn(const std::shared_ptr<ServiceCarrier>& self, Request
             inFlight_.erase(key);
         }
         queue_.finished(header.client);
-        write(header, command, std::string(), statusOf(std::current_exception(), *wire_));
+        writeError(header, command, std::current_exception());
         return;
     }
     bool cancelledMeanwhile = false;
@@ -282,7 +278,7 @@ bool ServiceCarrier::writtenByItsCaller(dds_entity_t reader, dds_instance_handle
         return true;
     }
     if (++misaddressed_ == 1) {
-        EngineLog::post(LogLevel::Warning, "qel.dds",
+        EngineLog::post(LogLevel::Warning, kTransportLogger,
                         "service of topic '" + topics_.request +
                             "' dropped a request that a process wrote in the name of another caller; "
                             "later ones are counted, not logged");
@@ -325,6 +321,10 @@ void ServiceCarrier::answer(const RrHeader& header, const std::string& command, 
         status = statusOf(std::current_exception(), *wire_);
     }
     write(header, command, result, status);
+}
+
+void ServiceCarrier::writeError(const RrHeader& header, const std::string& command, std::exception_ptr error) {
+    write(header, command, std::string(), statusOf(error, *wire_));
 }
 
 void ServiceCarrier::write(const RrHeader& header, const std::string& command, const std::string& result,

@@ -61,6 +61,8 @@ private:
     // Writers remembered for that, at most (then forgotten and learnt again).
     static constexpr std::size_t kMostWriters = 4096;
     void write(const RrHeader& header, const std::string& command, const std::string& result, const RrStatus& status);
+    // Answers with the error instead of a result.
+    void writeError(const RrHeader& header, const std::string& command, std::exception_ptr error);
 
     const std::shared_ptr<Domain> domain_;
     const std::shared_ptr<const RrWireType> wire_;
